@@ -1,0 +1,69 @@
+#pragma once
+// The three views of a file that every filter receives: the first 48 bytes of
+// its $STANDARD_INFORMATION value, its $FILE_NAME value as the record parser
+// keeps it (with a NUL after the name), and the object that describes the file
+// (an MFTRecord while the MFT loads, a FileEntry in the listing and the walk).
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "platform/bytes.h"
+
+namespace skerry {
+
+inline constexpr size_t kStandardInfoSize = 48;
+// 66 bytes of fixed fields, 255 UTF-16 characters of name and a NUL.
+inline constexpr size_t kFileNameValueSize = 578;
+
+using StandardInfoBlock = std::array<uint8_t, kStandardInfoSize>;
+using FileNameBlock = std::array<uint8_t, kFileNameValueSize>;
+
+// Offsets inside the $STANDARD_INFORMATION value.
+inline constexpr size_t kSiCreated = 0;
+inline constexpr size_t kSiModified = 8;
+inline constexpr size_t kSiMftChanged = 16;
+inline constexpr size_t kSiAccessed = 24;
+inline constexpr size_t kSiAttributes = 32;
+
+// Offsets inside the $FILE_NAME value.
+inline constexpr size_t kFnParent = 0;
+inline constexpr size_t kFnModified = 16;
+inline constexpr size_t kFnAllocatedSize = 40;
+inline constexpr size_t kFnDataSize = 48;
+inline constexpr size_t kFnFlags = 56;
+inline constexpr size_t kFnNameLength = 64;
+inline constexpr size_t kFnNameType = 65;
+inline constexpr size_t kFnName = 66;
+
+inline constexpr uint32_t kFileNameDirectoryFlag = 0x10000000;
+
+inline uint64_t ModificationTime(const StandardInfoBlock& si) {
+  return ByteView(si.data(), si.size()).le64(kSiModified);
+}
+inline int64_t DataSize(const FileNameBlock& fn) {
+  return static_cast<int64_t>(ByteView(fn.data(), fn.size()).le64(kFnDataSize));
+}
+inline uint8_t NameLength(const FileNameBlock& fn) { return fn[kFnNameLength]; }
+
+// The name as UTF-16 code units, read where it lies (unaligned-safe copy is the
+// caller's choice; matching reads code units through NameUnit).
+inline char16_t NameUnit(const FileNameBlock& fn, size_t index) {
+  return static_cast<char16_t>(ByteView(fn.data(), fn.size()).le16(kFnName + 2 * index));
+}
+
+// What the filters ask of the object that describes a file.
+class FileDescription {
+ public:
+  // Number of $DATA attributes of the record (data streams).
+  virtual uint32_t DataStreamCount() const = 0;
+  // The directory path of the file's parent: empty for the root, else
+  // the separator followed by the names joined by it (\docs\2013).
+  virtual std::u16string_view DirectoryPath() const = 0;
+
+ protected:
+  ~FileDescription() = default;
+};
+
+}  // namespace skerry

@@ -1,0 +1,17 @@
+#pragma once
+// The program's standard wide streams. Linux: UTF-8 on the file descriptor,
+// whatever the C locale. Windows: UTF-16 through the console API on a console,
+// UTF-8 when redirected. The error stream is unit-buffered and tied to the
+// output stream, so error lines appear in order among the output lines.
+
+#include <ostream>
+
+namespace skerry {
+
+std::wostream& StandardOutput();
+std::wostream& StandardError();
+
+// Whether the standard output stream is a terminal (console).
+bool StandardOutputIsTerminal();
+
+}  // namespace skerry

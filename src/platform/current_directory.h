@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+namespace skerry {
+
+// GetCurrentDirectoryW. On Linux: a path on the drive whose directory (x: in
+// the device directory) holds the working directory, such as d:\docs;
+// otherwise the native path.
+std::u16string GetCurrentDirectoryPath();
+
+}  // namespace skerry

@@ -1,0 +1,147 @@
+#include "platform/text.h"
+
+#include <cstdint>
+
+namespace skerry {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// Decodes one code point at i (advancing i); unpaired surrogates give U+FFFD.
+char32_t NextCodePoint(std::u16string_view text, size_t& i) {
+  char16_t c = text[i++];
+  if (IsHighSurrogate(c)) {
+    if (i < text.size() && IsLowSurrogate(text[i])) {
+      char16_t low = text[i++];
+      return 0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(low) - 0xDC00);
+    }
+    return kReplacement;
+  }
+  if (IsLowSurrogate(c)) return kReplacement;
+  return c;
+}
+
+void AppendUtf16(std::u16string& out, char32_t cp) {
+  if (cp >= 0x10000) {
+    cp -= 0x10000;
+    out.push_back(char16_t(0xD800 + (cp >> 10)));
+    out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
+  } else {
+    out.push_back(char16_t(cp));
+  }
+}
+
+}  // namespace
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+  std::u16string out;
+  out.reserve(utf8.size());
+  size_t i = 0;
+  while (i < utf8.size()) {
+    unsigned char b = static_cast<unsigned char>(utf8[i]);
+    if (b < 0x80) {
+      out.push_back(b);
+      ++i;
+      continue;
+    }
+    int extra = 0;
+    char32_t cp = 0;
+    char32_t minimum = 0;
+    if ((b & 0xE0) == 0xC0) {
+      extra = 1, cp = b & 0x1F, minimum = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+      extra = 2, cp = b & 0x0F, minimum = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+      extra = 3, cp = b & 0x07, minimum = 0x10000;
+    } else {
+      out.push_back(char16_t(kReplacement));
+      ++i;
+      continue;
+    }
+    size_t j = i + 1;
+    bool valid = true;
+    for (int k = 0; k < extra; ++k, ++j) {
+      if (j >= utf8.size() || (static_cast<unsigned char>(utf8[j]) & 0xC0) != 0x80) {
+        valid = false;
+        break;
+      }
+      cp = (cp << 6) | (static_cast<unsigned char>(utf8[j]) & 0x3F);
+    }
+    if (!valid || cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      out.push_back(char16_t(kReplacement));
+      ++i;  // resynchronise on the next byte
+      continue;
+    }
+    AppendUtf16(out, cp);
+    i = j;
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view utf16) {
+  std::string out;
+  out.reserve(utf16.size());
+  size_t i = 0;
+  while (i < utf16.size()) {
+    char32_t cp = NextCodePoint(utf16, i);
+    if (cp < 0x80) {
+      out.push_back(char(cp));
+    } else if (cp < 0x800) {
+      out.push_back(char(0xC0 | (cp >> 6)));
+      out.push_back(char(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(char(0xE0 | (cp >> 12)));
+      out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(char(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(char(0xF0 | (cp >> 18)));
+      out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(char(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::u16string Widen(std::string_view text) {
+  std::u16string out(text.size(), u'\0');
+  for (size_t i = 0; i < text.size(); ++i) out[i] = static_cast<unsigned char>(text[i]);
+  return out;
+}
+
+std::wstring ToWide(std::u16string_view text) {
+  std::wstring out;
+  out.reserve(text.size());
+  if constexpr (sizeof(wchar_t) == 2) {
+    for (char16_t c : text) out.push_back(static_cast<wchar_t>(c));
+  } else {
+    size_t i = 0;
+    while (i < text.size()) out.push_back(static_cast<wchar_t>(NextCodePoint(text, i)));
+  }
+  return out;
+}
+
+std::u16string FromWide(std::wstring_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (wchar_t c : text) {
+    if constexpr (sizeof(wchar_t) == 2) {
+      out.push_back(static_cast<char16_t>(c));
+    } else {
+      char32_t cp = static_cast<char32_t>(c);
+      AppendUtf16(out, cp > 0x10FFFF ? kReplacement : cp);
+    }
+  }
+  return out;
+}
+
+void WriteText(std::wostream& out, std::u16string_view text) {
+  // Inserted as one wstring so that a pending field width pads the whole text.
+  std::wstring wide = ToWide(text);
+  out << wide;
+}
+
+}  // namespace skerry

@@ -1,0 +1,37 @@
+#pragma once
+// The system's text is UTF-16 (char16_t), as NTFS stores it. These helpers
+// convert at the edges: UTF-8 command lines and file names on Linux, and the
+// wide output streams, whose wchar_t is UTF-16 on Windows and UTF-32 on Linux.
+
+#include <ostream>
+#include <string>
+#include <string_view>
+
+namespace skerry {
+
+// Invalid bytes become U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+// Unpaired surrogates become U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view utf16);
+// ASCII (or any 8-bit text) widened byte by byte, as the program's fixed texts are.
+std::u16string Widen(std::string_view text);
+
+// Writes UTF-16 text to a wide stream: on Linux surrogate pairs are joined into
+// one wchar_t and an unpaired surrogate becomes U+FFFD.
+void WriteText(std::wostream& out, std::u16string_view text);
+
+// A wide string as UTF-16 (joins nothing on Windows, splits code points above
+// U+FFFF into surrogate pairs on Linux).
+std::u16string FromWide(std::wstring_view text);
+std::wstring ToWide(std::u16string_view text);
+
+// Stream inserter so that `out << Text(name)` reads naturally in reports.
+struct Text {
+  std::u16string_view value;
+};
+inline std::wostream& operator<<(std::wostream& out, Text text) {
+  WriteText(out, text.value);
+  return out;
+}
+
+}  // namespace skerry

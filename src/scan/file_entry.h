@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "filters/file_views.h"
+#include "ntfs/run_entry.h"
+
+namespace skerry {
+
+// The decoded form of one file record, as the listing prints it and as the
+// directory filters and the directory walk see a file.
+struct FileEntry final : FileDescription {
+  uint64_t created = 0;     // FILETIME, UTC
+  uint64_t modified = 0;    // FILETIME, UTC
+  uint64_t mftChanged = 0;  // FILETIME, UTC
+  uint64_t accessed = 0;    // FILETIME, UTC
+  uint64_t size = 0;        // low 48 bits of the last $DATA attribute's size
+  uint32_t attributes = 0;  // $FILE_NAME flags; kFileNameDirectoryFlag marks a directory
+  bool deleted = false;
+  bool sparse = false;
+  std::u16string name;
+  uint32_t parent = 0;  // low 32 bits of the parent reference
+  std::u16string path;  // the parent's directory path, when asked for
+  uint32_t nameCount = 0;
+  uint32_t dataCount = 0;
+  std::vector<RunEntry> runs;
+
+  uint32_t DataStreamCount() const override { return dataCount; }
+  std::u16string_view DirectoryPath() const override { return path; }
+};
+
+}  // namespace skerry
