@@ -1,0 +1,167 @@
+#include "platform/locale_format.h"
+
+#include <windows.h>
+
+#include <climits>
+#include <cstring>
+#include <cwchar>
+
+namespace skerry {
+namespace {
+
+// A decimal text-to-integer conversion that stops at the first non-digit, so
+// that only the leading group size of a grouping text such as "3;2;0" counts.
+unsigned LeadingNumber(const wchar_t* text) {
+  unsigned value = 0;
+  for (; *text >= L'0' && *text <= L'9'; ++text) {
+    if (value > 1000) break;  // no locale field is that large; stop before overflow
+    value = value * 10 + static_cast<unsigned>(*text - L'0');
+  }
+  return value;
+}
+
+// Reads one locale field of the user's locale; keeps `fallback` when the
+// system has none.
+void ReadField(LCTYPE type, wchar_t (&buffer)[kSeparatorCapacity], const wchar_t* fallback) {
+  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, type, buffer, kSeparatorCapacity) == 0) {
+    wcsncpy(buffer, fallback, kSeparatorCapacity - 1);
+    buffer[kSeparatorCapacity - 1] = L'\0';
+  }
+}
+
+NumberFormat ReadNumberFormat() {
+  NumberFormat format;
+  wchar_t field[kSeparatorCapacity];
+  ReadField(LOCALE_ILZERO, field, L"1");
+  format.leadingZero = LeadingNumber(field);
+  ReadField(LOCALE_SGROUPING, field, L"3;0");
+  format.grouping = LeadingNumber(field);
+  ReadField(LOCALE_SDECIMAL, format.decimalSeparator, L".");
+  ReadField(LOCALE_STHOUSAND, format.thousandSeparator, L",");
+  ReadField(LOCALE_INEGNUMBER, field, L"1");
+  format.negativeOrder = LeadingNumber(field);
+  return format;
+}
+
+struct NumberCache {
+  bool filled = false;
+  NumberFormat format;
+};
+
+NumberCache& Numbers() {
+  static NumberCache cache;
+  return cache;
+}
+
+SYSTEMTIME ToSystemTime(const LocalTime& local) {
+  SYSTEMTIME fields{};
+  fields.wYear = local.year;
+  fields.wMonth = local.month;
+  fields.wDayOfWeek = local.dayOfWeek;
+  fields.wDay = local.day;
+  fields.wHour = local.hour;
+  fields.wMinute = local.minute;
+  fields.wSecond = local.second;
+  fields.wMilliseconds = local.milliseconds;
+  return fields;
+}
+
+int CapacityArgument(size_t capacity) {
+  return capacity > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(capacity);
+}
+
+// The system's result counts the terminator; 0 is a failure.
+size_t Written(int result, wchar_t* out) {
+  if (result <= 0) {
+    out[0] = L'\0';
+    return 0;
+  }
+  return static_cast<size_t>(result) - 1;
+}
+
+}  // namespace
+
+const NumberFormat& UserNumberFormat() {
+  NumberCache& cache = Numbers();
+  if (!cache.filled) {
+    cache.format = ReadNumberFormat();
+    cache.filled = true;
+  }
+  return cache.format;
+}
+
+bool FormatGroupedInteger(int64_t value, const NumberFormat& format, wchar_t* out,
+                          size_t capacity) {
+  if (capacity == 0) return false;
+  wchar_t digits[21];
+  uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+  wchar_t reversed[20];
+  size_t count = 0;
+  do {
+    reversed[count++] = static_cast<wchar_t>(L'0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  size_t length = 0;
+  if (value < 0) digits[length++] = L'-';
+  while (count > 0) digits[length++] = reversed[--count];
+  digits[length] = L'\0';
+
+  // NUMBERFMTW wants writable separators.
+  wchar_t decimalSeparator[kSeparatorCapacity];
+  wchar_t thousandSeparator[kSeparatorCapacity];
+  std::memcpy(decimalSeparator, format.decimalSeparator, sizeof decimalSeparator);
+  std::memcpy(thousandSeparator, format.thousandSeparator, sizeof thousandSeparator);
+  decimalSeparator[kSeparatorCapacity - 1] = L'\0';
+  thousandSeparator[kSeparatorCapacity - 1] = L'\0';
+  NUMBERFMTW numberFormat{};
+  numberFormat.NumDigits = 0;
+  numberFormat.LeadingZero = format.leadingZero;
+  numberFormat.Grouping = format.grouping;
+  numberFormat.lpDecimalSep = decimalSeparator;
+  numberFormat.lpThousandSep = thousandSeparator;
+  numberFormat.NegativeOrder = format.negativeOrder;
+  return GetNumberFormatW(LOCALE_USER_DEFAULT, 0, digits, &numberFormat, out,
+                          CapacityArgument(capacity)) != 0;
+}
+
+bool FileTimeToLocalTime(uint64_t fileTime, LocalTime& local) {
+  FILETIME universal;
+  universal.dwLowDateTime = static_cast<DWORD>(fileTime);
+  universal.dwHighDateTime = static_cast<DWORD>(fileTime >> 32);
+  FILETIME localTime;
+  SYSTEMTIME fields;
+  if (!FileTimeToLocalFileTime(&universal, &localTime) ||
+      !FileTimeToSystemTime(&localTime, &fields)) {
+    return false;
+  }
+  local.year = fields.wYear;
+  local.month = fields.wMonth;
+  local.dayOfWeek = fields.wDayOfWeek;
+  local.day = fields.wDay;
+  local.hour = fields.wHour;
+  local.minute = fields.wMinute;
+  local.second = fields.wSecond;
+  local.milliseconds = fields.wMilliseconds;
+  return true;
+}
+
+// Dates and times follow the system's locale, numbers the user's.
+size_t FormatDate(const LocalTime& local, wchar_t* out, size_t capacity) {
+  if (capacity == 0) return 0;
+  const SYSTEMTIME fields = ToSystemTime(local);
+  return Written(GetDateFormatW(LOCALE_SYSTEM_DEFAULT, 0, &fields, L"MM'/'dd'/'yyyy", out,
+                                CapacityArgument(capacity)),
+                 out);
+}
+
+size_t FormatTimeWithoutSeconds(const LocalTime& local, wchar_t* out, size_t capacity) {
+  if (capacity == 0) return 0;
+  const SYSTEMTIME fields = ToSystemTime(local);
+  return Written(GetTimeFormatW(LOCALE_SYSTEM_DEFAULT, TIME_NOSECONDS, &fields, nullptr, out,
+                                CapacityArgument(capacity)),
+                 out);
+}
+
+void ResetLocaleCacheForTesting() { Numbers() = NumberCache{}; }
+
+}  // namespace skerry
