@@ -46,6 +46,7 @@ inline constexpr ErrorCode kErrorArithmeticOverflow = 534;
 inline constexpr ErrorCode kErrorIoDevice = 1117;
 inline constexpr ErrorCode kErrorBadDevice = 1200;
 inline constexpr ErrorCode kErrorCantResolveFilename = 1921;
+inline constexpr ErrorCode kErrorNotFound = 1168;
 inline constexpr ErrorCode kErrorFileCorrupt = 1392;
 inline constexpr ErrorCode kErrorDiskCorrupt = 1393;
 inline constexpr ErrorCode kErrorFileTooLarge = 223;
