@@ -11,6 +11,12 @@ namespace skerry {
 std::wostream& StandardOutput();
 std::wostream& StandardError();
 
+// Writes out whatever both streams still hold. The streams also flush when
+// the program exits normally (return from main or exit()); main calls this
+// before returning so that the order of the last lines does not depend on
+// the order in which static objects are destroyed.
+void FlushStandardStreams();
+
 // Whether the standard output stream is a terminal (console).
 bool StandardOutputIsTerminal();
 

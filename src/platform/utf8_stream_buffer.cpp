@@ -1,0 +1,67 @@
+#include "platform/utf8_stream_buffer.h"
+
+namespace skerry {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = kReplacement;
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+}  // namespace
+
+void Utf8Encoder::Encode(std::wstring_view text, std::string& out) {
+  for (wchar_t wc : text) {
+    // wchar_t may be signed; only its bit pattern as an unsigned unit matters.
+    char32_t c = sizeof(wchar_t) == 2 ? static_cast<char16_t>(wc) : static_cast<char32_t>(wc);
+    if constexpr (sizeof(wchar_t) == 2) {
+      if (pendingHigh_ != 0) {
+        char32_t high = pendingHigh_;
+        pendingHigh_ = 0;
+        if (IsLowSurrogate(c)) {
+          AppendUtf8(out, 0x10000 + ((high - 0xD800) << 10) + (c - 0xDC00));
+          continue;
+        }
+        AppendUtf8(out, kReplacement);
+      }
+      if (IsHighSurrogate(c)) {
+        pendingHigh_ = c;
+        continue;
+      }
+    }
+    AppendUtf8(out, c);
+  }
+}
+
+void Utf8Encoder::Finish(std::string& out) {
+  if (pendingHigh_ != 0) AppendUtf8(out, kReplacement);
+  pendingHigh_ = 0;
+}
+
+bool Utf8StreamBuffer::Emit(std::wstring_view text, bool final) {
+  bytes_.clear();
+  encoder_.Encode(text, bytes_);
+  if (final) encoder_.Finish(bytes_);
+  return bytes_.empty() || WriteBytes(bytes_);
+}
+
+}  // namespace skerry
