@@ -36,11 +36,13 @@ struct NumberFormat {
 // The user's number format, read at first use and kept.
 const NumberFormat& UserNumberFormat();
 
-// Writes `value` with `format`'s grouping and negative order into `out`,
-// terminator included, as Windows' GetNumberFormatW does for an integer.
-// Returns false, with `out` unspecified, when the text does not fit in
-// `capacity` characters.
-bool FormatGroupedInteger(int64_t value, const NumberFormat& format, wchar_t* out, size_t capacity);
+// Writes `number` (an optional "-" and decimal digits, nothing else) with
+// `format`'s grouping and negative order into `out`, terminator included, as
+// Windows' GetNumberFormatW does for an integer. Returns false, with `out`
+// unspecified, when the text does not fit in `capacity` characters or
+// `number` is not of that form.
+bool FormatGroupedInteger(const wchar_t* number, const NumberFormat& format, wchar_t* out,
+                          size_t capacity);
 
 // Local calendar fields of a time stamp, Windows' SYSTEMTIME.
 struct LocalTime {

@@ -45,7 +45,7 @@ wchar_t* FormatNumber(wchar_t* buffer, size_t capacity, int64_t value) {
   // for, so that the widest grouped size stays 18 characters.
   wchar_t grouped[kGroupedCapacity];
   const size_t groupedCapacity = std::min(capacity - 1, kGroupedCapacity);
-  if (FormatGroupedInteger(value, LocaleNumberFormat(), grouped, groupedCapacity)) {
+  if (FormatGroupedInteger(plain, LocaleNumberFormat(), grouped, groupedCapacity)) {
     std::copy_n(grouped, std::wcslen(grouped) + 1, buffer);
   }
   return buffer;

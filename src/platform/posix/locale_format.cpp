@@ -145,29 +145,27 @@ const NumberFormat& UserNumberFormat() {
   return cache.format;
 }
 
-bool FormatGroupedInteger(int64_t value, const NumberFormat& format, wchar_t* out,
+bool FormatGroupedInteger(const wchar_t* number, const NumberFormat& format, wchar_t* out,
                           size_t capacity) {
   if (capacity == 0) return false;
-  // Digits of the magnitude, most significant first; unsigned so that the
-  // most negative value has one too.
-  uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-  wchar_t digits[20];
-  size_t count = 0;
-  do {
-    digits[count++] = static_cast<wchar_t>(L'0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
+  const bool negative = *number == L'-';
+  const wchar_t* digits = negative ? number + 1 : number;
+  const size_t count = std::wcslen(digits);
+  if (count == 0) return false;
+  for (size_t i = 0; i < count; ++i) {
+    if (digits[i] < L'0' || digits[i] > L'9') return false;
+  }
 
-  const bool negative = value < 0;
   const unsigned order = format.negativeOrder;
   size_t length = 0;
   bool fits = true;
   if (negative && order == 0) fits = AppendChar(out, capacity, length, L'(');
   if (negative && order == 1) fits = AppendChar(out, capacity, length, L'-');
   if (negative && order == 2) fits = AppendText(out, capacity, length, L"- ");
-  for (size_t i = count; fits && i-- > 0;) {
+  for (size_t i = 0; fits && i < count; ++i) {
     fits = AppendChar(out, capacity, length, digits[i]);
-    if (fits && i > 0 && format.grouping != 0 && i % format.grouping == 0) {
+    const size_t left = count - 1 - i;  // digits still to come
+    if (fits && left > 0 && format.grouping != 0 && left % format.grouping == 0) {
       fits = AppendText(out, capacity, length, format.thousandSeparator);
     }
   }

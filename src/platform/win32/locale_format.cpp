@@ -90,22 +90,9 @@ const NumberFormat& UserNumberFormat() {
   return cache.format;
 }
 
-bool FormatGroupedInteger(int64_t value, const NumberFormat& format, wchar_t* out,
+bool FormatGroupedInteger(const wchar_t* number, const NumberFormat& format, wchar_t* out,
                           size_t capacity) {
   if (capacity == 0) return false;
-  wchar_t digits[21];
-  uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-  wchar_t reversed[20];
-  size_t count = 0;
-  do {
-    reversed[count++] = static_cast<wchar_t>(L'0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  size_t length = 0;
-  if (value < 0) digits[length++] = L'-';
-  while (count > 0) digits[length++] = reversed[--count];
-  digits[length] = L'\0';
-
   // NUMBERFMTW wants writable separators.
   wchar_t decimalSeparator[kSeparatorCapacity];
   wchar_t thousandSeparator[kSeparatorCapacity];
@@ -120,7 +107,7 @@ bool FormatGroupedInteger(int64_t value, const NumberFormat& format, wchar_t* ou
   numberFormat.lpDecimalSep = decimalSeparator;
   numberFormat.lpThousandSep = thousandSeparator;
   numberFormat.NegativeOrder = format.negativeOrder;
-  return GetNumberFormatW(LOCALE_USER_DEFAULT, 0, digits, &numberFormat, out,
+  return GetNumberFormatW(LOCALE_USER_DEFAULT, 0, number, &numberFormat, out,
                           CapacityArgument(capacity)) != 0;
 }
 
