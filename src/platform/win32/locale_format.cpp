@@ -112,6 +112,9 @@ bool FormatGroupedInteger(const wchar_t* number, const NumberFormat& format, wch
 }
 
 bool FileTimeToLocalTime(uint64_t fileTime, LocalTime& local) {
+  // FileTimeToSystemTime refuses the top bit; refusing it before the bias is
+  // added keeps a time zone west of UTC from pulling such a stamp back into range.
+  if (fileTime >> 63 != 0) return false;
   FILETIME universal;
   universal.dwLowDateTime = static_cast<DWORD>(fileTime);
   universal.dwHighDateTime = static_cast<DWORD>(fileTime >> 32);
