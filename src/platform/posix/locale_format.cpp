@@ -89,8 +89,9 @@ NumberFormat ReadNumberFormat() {
   std::string decimal = conventions->decimal_point;
   std::string thousand = conventions->thousands_sep;
   uselocale(previous);
-  if (!decimal.empty())
+  if (!decimal.empty()) {
     Decode(decimal.c_str(), locale, format.decimalSeparator, kSeparatorCapacity);
+  }
   Decode(thousand.c_str(), locale, format.thousandSeparator, kSeparatorCapacity);
   freelocale(locale);
   return format;
