@@ -1,0 +1,264 @@
+// The slow walk (-z) of the built program over a real directory tree mapped as
+// drive x:, checked against what find(1) finds in the same tree.
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/errors.h"
+#include "platform/scratch_directory.h"
+#include "platform/text.h"
+
+extern char** environ;
+
+namespace skerry {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int status = -1;
+  std::string out;  // standard output, or both streams when merged
+  std::string err;
+};
+
+std::string ReadWhole(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class DirectoryWalkEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(Tree());
+    fs::create_directories(scratch / "devs");
+    fs::create_directory_symlink(Tree(), scratch / "devs" / "x:");
+  }
+
+  fs::path Tree() const { return scratch / "tree"; }
+
+  void Write(const std::string& relative, size_t bytes) {
+    fs::path file = Tree() / relative;
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << std::string(bytes, 'x');
+  }
+
+  // Runs the program with the device directory of this test; `wrapper` runs
+  // it through another program (setpriv), and `merge` sends both streams to
+  // one file, so that their order shows.
+  Result Run(const std::vector<std::string>& args, bool merge = false,
+             const std::vector<std::string>& wrapper = {}) {
+    std::vector<std::string> command = wrapper;
+    command.push_back(SKERRY_BINARY);
+    command.insert(command.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : command) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    std::vector<std::string> environment;
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+      if (std::string(*variable).rfind("SKERRY_DOSDEVICES=", 0) != 0)
+        environment.push_back(*variable);
+    }
+    environment.push_back("SKERRY_DOSDEVICES=" + (scratch / "devs").string());
+    std::vector<char*> envp;
+    for (std::string& variable : environment) envp.push_back(variable.data());
+    envp.push_back(nullptr);
+
+    const fs::path outFile = scratch / "stdout";
+    const fs::path errFile = scratch / "stderr";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    if (merge) {
+      posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    } else {
+      posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                       0644);
+    }
+    Result result;
+    pid_t child = 0;
+    int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+      ADD_FAILURE() << "cannot start " << argv[0];
+      return result;
+    }
+    int wait = 0;
+    waitpid(child, &wait, 0);
+    result.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : -1;
+    result.out = ReadWhole(outFile);
+    if (!merge) result.err = ReadWhole(errFile);
+    return result;
+  }
+
+  // The files that find(1) lists below the tree with `tests`, as the walk
+  // prints them: x:, then the path with backslashes, in find's order.
+  std::vector<std::string> Find(const std::string& tests) {
+    std::string command = "find '" + Tree().string() + "' -type f " + tests +
+                          " ! -path '*/.-old/*' ! -path '*/.#tmp/*'";
+    std::vector<std::string> lines;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return lines;
+    std::string text;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+    pclose(pipe);
+    const std::string prefix = Tree().string();
+    for (std::string line : Lines(text)) {
+      line.replace(0, prefix.size(), "x:");
+      std::replace(line.begin(), line.end(), '/', '\\');
+      lines.push_back(line);
+    }
+    return lines;
+  }
+
+  // A tree with the cases a walk must get right: nested directories, .git,
+  // the skipped .-old and .#tmp, names outside ASCII, a path beyond 260
+  // characters, a sparse file above 4 GiB and a file a month old.
+  void BuildTree() {
+    Write("top.txt", 10);
+    Write("a.log", 2000);
+    Write("sub/b.log", 2000);
+    Write("sub/deep/c.txt", 5);
+    Write(".git/config", 3);
+    Write(".git/objects/pack.idx", 4);
+    Write(".-old/stale.txt", 1);
+    Write(".#tmp/lock.txt", 1);
+    Write(
+        "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E/\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB.txt",
+        8);
+    Write("caf\xC3\xA9.log", 1500);
+    const std::string longName(100, 'L');
+    Write(longName + "/" + longName + "/" + longName + "/long.txt", 7);
+    fs::create_directory(Tree() / "empty");
+    {
+      std::ofstream(Tree() / "big.bin");
+      fs::resize_file(Tree() / "big.bin", uint64_t{5} << 30);
+    }
+    Write("old.txt", 50);
+    fs::last_write_time(Tree() / "old.txt",
+                        fs::file_time_type::clock::now() - std::chrono::hours(24 * 30));
+  }
+
+  testing::ScratchDirectory scratch;
+};
+
+TEST_F(DirectoryWalkEndToEnd, ListsWhatFindFindsInTheSameOrder) {
+  BuildTree();
+  Result result = Run({"-z", "x:"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "");
+  std::vector<std::string> lines = Lines(result.out);
+  EXPECT_EQ(lines, Find(""));
+
+  // Spot checks that do not lean on find.
+  auto printed = [&](const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  };
+  EXPECT_TRUE(printed("x:\\.git\\objects\\pack.idx"));
+  EXPECT_FALSE(printed("x:\\.-old\\stale.txt"));
+  EXPECT_FALSE(printed("x:\\.#tmp\\lock.txt"));
+  EXPECT_TRUE(printed("x:\\caf\xC3\xA9.log"));
+  const std::string longName(100, 'L');
+  EXPECT_TRUE(printed("x:\\" + longName + "\\" + longName + "\\" + longName + "\\long.txt"));
+  for (const std::string& line : lines) {
+    EXPECT_EQ(line.find("\\\\"), std::string::npos) << line;
+    EXPECT_EQ(line.find('/'), std::string::npos) << line;
+  }
+}
+
+TEST_F(DirectoryWalkEndToEnd, FiltersNarrowTheWalkAsTheyNarrowTheListing) {
+  BuildTree();
+  struct Case {
+    std::vector<std::string> args;
+    std::string findTests;
+  };
+  const Case cases[] = {
+      {{"-z", "x:\\*.log"}, "-name '*.log'"},
+      {{"-z", "-s", "1000", "x:"}, "-size +1000c"},  // the sparse 5 GiB file among them
+      {{"-z", "-s", "-6", "x:"}, "-size -6c"},
+      {{"-z", "-t", "-1", "x:"}, "-mmin -1440"},
+      {{"-z", "-t", "7", "x:"}, "-mtime +7"},
+  };
+  for (const Case& c : cases) {
+    Result result = Run(c.args);
+    EXPECT_EQ(result.status, 0) << c.findTests;
+    std::vector<std::string> expected = Find(c.findTests);
+    EXPECT_FALSE(expected.empty()) << c.findTests;
+    EXPECT_EQ(Lines(result.out), expected) << c.findTests;
+  }
+}
+
+TEST_F(DirectoryWalkEndToEnd, StartsInTheDirectoryTheArgumentNames) {
+  Write("docs/a.txt", 1);
+  Write("docs/inner/b.txt", 1);
+  Write("docs/inner/c.log", 1);
+  Write("other/d.txt", 1);
+  Result result = Run({"-z", "x:\\docs\\*.txt"});
+  EXPECT_EQ(result.status, 0);
+  std::vector<std::string> lines = Lines(result.out);
+  std::sort(lines.begin(), lines.end());
+  EXPECT_EQ(lines, (std::vector<std::string>{"x:\\docs\\a.txt"}))
+      << "the argument's directory part selects files of \\docs itself";
+}
+
+TEST_F(DirectoryWalkEndToEnd, UnreadableDirectoryIsReportedAndTheWalkGoesOn) {
+  Write("locked/secret.txt", 1);
+  Write("open/visible.txt", 1);
+  fs::permissions(Tree() / "locked", fs::perms::none);
+  // Root reads any directory; without these two capabilities it reads as a user.
+  std::vector<std::string> wrapper;
+  if (geteuid() == 0)
+    wrapper = {"setpriv", "--bounding-set", "-dac_override,-dac_read_search", "--"};
+
+  Result result = Run({"-z", "x:"}, true, wrapper);
+  fs::permissions(Tree() / "locked", fs::perms::owner_all);
+  EXPECT_EQ(result.status, int(kErrorAccessDenied));
+  const std::string failure = "Error " + Utf16ToUtf8(GetErrorText(kErrorAccessDenied)) +
+                              "\nFailed to open directory x:\\locked\\*\n";
+  EXPECT_NE(result.out.find(failure), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("x:\\open\\visible.txt\n"), std::string::npos) << result.out;
+  EXPECT_EQ(result.out.find("secret"), std::string::npos);
+  EXPECT_EQ(Lines(result.out).size(), Lines(failure).size() + 1);
+}
+
+TEST_F(DirectoryWalkEndToEnd, LinkLoopEndsWithOneMessageAndEveryFileOnce) {
+  Write("a/f.txt", 1);
+  Write("g.txt", 1);
+  fs::create_directory_symlink("..", Tree() / "a" / "up");
+
+  Result result = Run({"-z", "x:"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "Skipping directory loop: x:\\a\\up\n");
+  std::vector<std::string> lines = Lines(result.out);
+  std::sort(lines.begin(), lines.end());
+  EXPECT_EQ(lines, (std::vector<std::string>{"x:\\a\\f.txt", "x:\\g.txt"}));
+}
+
+}  // namespace
+}  // namespace skerry
