@@ -1,0 +1,83 @@
+// The contents of an attribute: a resident value copied out of the record, or
+// a non-resident attribute's runs decoded and read from the disk.
+
+#include <algorithm>
+
+#include "ntfs/mft_record.h"
+#include "ntfs/run_list.h"
+#include "platform/bytes.h"
+
+namespace skerry {
+namespace {
+
+constexpr size_t kAttrNonResident = 8;
+constexpr size_t kAttrValueLength = 16;
+constexpr size_t kAttrValueOffset = 20;
+constexpr size_t kAttrRunListOffset = 32;
+constexpr size_t kAttrDataSize = 48;
+
+// ReadClusters takes a 32-bit count; a longer run is refused, not truncated.
+constexpr uint64_t kMaxRunRead = 0xFFFFFFFF;
+
+uint64_t RunListStart(ByteView record, uint32_t attribute) {
+  const uint64_t start = uint64_t{attribute} + record.le16(attribute + kAttrRunListOffset);
+  if (!record.Contains(start, 1)) throw BlockException();
+  return start;
+}
+
+}  // namespace
+
+ErrorCode MFTRecord::ReadAttributeData(uint32_t attributeOffset, std::vector<uint8_t>& out,
+                                       uint64_t maxData, FsFilter* loadFilter) {
+  try {
+    const ByteView record(buffer_, bufferSize_);
+    if (record.u8(attributeOffset + kAttrNonResident) == 0) {
+      const uint32_t length = record.le32(attributeOffset + kAttrValueLength);
+      if (out.size() + uint64_t{length} > maxData) return kErrorNotEnoughMemory;
+      const ByteView value = record.Sub(
+          uint64_t{attributeOffset} + record.le16(attributeOffset + kAttrValueOffset), length);
+      out.insert(out.end(), value.data(), value.data() + value.size());
+      return kErrorSuccess;
+    }
+
+    runs.clear();
+    if (clusterSize_ == 0) return kErrorInvalidParameter;  // no geometry given
+    RunListReader reader(record, RunListStart(record, attributeOffset), clusterSize_);
+    // The attribute's contents end at its data size; clusters allocated
+    // beyond it hold nothing of the attribute (ntfs-3g leaves the MFT's
+    // records there zeroed), so they are neither read nor listed.
+    uint64_t remaining = record.le64(attributeOffset + kAttrDataSize);
+    DecodedRun run;
+    while (remaining > 0 && reader.Next(run)) {
+      const uint64_t take = std::min(run.byteLength, remaining);
+      if (take > kMaxRunRead) return kErrorFileTooLarge;
+      const uint64_t clustersInUse = (take + clusterSize_ - 1) / clusterSize_;
+      runs.push_back(RunEntry{run.lcn, clustersInUse * clusterSize_});
+      if (out.size() > maxData) return kErrorNotEnoughMemory;
+      if (ErrorCode error =
+              ReadClusters(Lcn{run.lcn}, out, static_cast<uint32_t>(take), loadFilter)) {
+        return error;
+      }
+      remaining -= take;
+    }
+    return kErrorSuccess;
+  } catch (const ByteRangeError&) {
+    throw BlockException();
+  }
+}
+
+ErrorCode MFTRecord::BuildRunList(uint32_t attributeOffset) {
+  runs.clear();
+  try {
+    const ByteView record(buffer_, bufferSize_);
+    if (record.u8(attributeOffset + kAttrNonResident) == 0) return kErrorSuccess;
+    RunListReader reader(record, RunListStart(record, attributeOffset), clusterSize_);
+    DecodedRun run;
+    while (reader.Next(run)) runs.push_back(RunEntry{run.lcn, run.byteLength});
+    return kErrorSuccess;
+  } catch (const ByteRangeError&) {
+    throw BlockException();
+  }
+}
+
+}  // namespace skerry

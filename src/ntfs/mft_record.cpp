@@ -1,0 +1,228 @@
+#include "ntfs/mft_record.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "ntfs/run_list.h"
+#include "platform/bytes.h"
+#include "platform/console.h"
+
+namespace skerry {
+namespace {
+
+constexpr uint32_t kFileSignature = 0x454C4946;  // "FILE"
+constexpr uint64_t kRecordHeaderSize = 48;
+
+// Record header fields.
+constexpr size_t kUpdateSequenceOffset = 4;
+constexpr size_t kUpdateSequenceCount = 6;
+constexpr size_t kFirstAttribute = 20;
+constexpr size_t kRecordFlags = 22;
+constexpr uint16_t kRecordInUse = 0x0001;
+
+// Attribute header fields.
+constexpr size_t kAttrLength = 4;
+constexpr size_t kAttrNonResident = 8;
+constexpr size_t kAttrNameLength = 9;
+constexpr size_t kAttrNameOffset = 10;
+constexpr size_t kAttrValueLength = 16;
+constexpr size_t kAttrValueOffset = 20;
+constexpr size_t kAttrRunListOffset = 32;
+constexpr size_t kAttrDataSize = 48;
+
+constexpr size_t kMinFileNameValue = kFnName;
+
+// $STANDARD_INFORMATION and $FILE_NAME are resident in every sound record.
+// One that is not is damage, and reading it from the disk would let a
+// hostile record make the parser read at will, so it is refused.
+ByteView ResidentValue(ByteView record, uint32_t attribute) {
+  if (record.u8(attribute + kAttrNonResident) != 0) throw BlockException();
+  const uint32_t length = record.le32(attribute + kAttrValueLength);
+  const uint16_t offset = record.le16(attribute + kAttrValueOffset);
+  return record.Sub(uint64_t{attribute} + offset, length);
+}
+
+}  // namespace
+
+ErrorCode MFTRecord::SetGeometry(uint64_t partitionOffset, uint32_t recordSize,
+                                 uint32_t clusterSize) {
+  if (recordSize == 0 || clusterSize == 0 || recordSize % 2 != 0 || clusterSize % 2 != 0) {
+    return kErrorInvalidParameter;
+  }
+  partitionOffset_ = partitionOffset;
+  recordSize_ = recordSize;
+  clusterSize_ = clusterSize;
+  return kErrorSuccess;
+}
+
+std::wostream& MFTRecord::Diagnostics() {
+  return diagnostics_ != nullptr ? *diagnostics_ : StandardOutput();
+}
+
+ErrorCode MFTRecord::TryParse(uint8_t* buffer, uint64_t bufferSize, bool readData, uint64_t maxData,
+                              FsFilter* loadFilter, StreamFilter* observer) {
+  try {
+    return Parse(buffer, bufferSize, readData, maxData, loadFilter, observer);
+  } catch (const BlockException&) {
+    return kErrorFileCorrupt;
+  }
+}
+
+ErrorCode MFTRecord::Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, uint64_t maxData,
+                           FsFilter* loadFilter, StreamFilter* observer) {
+  if (bufferSize < recordSize_) return kErrorInvalidParameter;
+  // A record is recordSize bytes; whatever follows belongs to the next one.
+  buffer_ = buffer;
+  bufferSize_ = recordSize_;
+  attributeOffset_ = 0;
+  data.clear();
+  runs.clear();
+  standardInfo.fill(0);
+  fileName.fill(0);
+  inUse = false;
+  sparse = false;
+  fileNameCount = 0;
+  dataCount = 0;
+  fragmentCount = 0;
+  if (bufferSize_ < kRecordHeaderSize) throw BlockException();
+
+  try {
+    const ByteView record(buffer_, bufferSize_);
+    if (record.le32(0) != kFileSignature) return kErrorInvalidParameter;
+    inUse = (record.le16(kRecordFlags) & kRecordInUse) != 0;
+    ApplyFixups();
+    attributeOffset_ = record.le16(kFirstAttribute);
+    return WalkAttributes(readData, maxData, loadFilter, observer);
+  } catch (const ByteRangeError&) {
+    throw BlockException();
+  }
+}
+
+void MFTRecord::ApplyFixups() {
+  const ByteView record(buffer_, bufferSize_);
+  const uint32_t count = record.le16(kUpdateSequenceCount);
+  if (count == 0) return;
+  const uint32_t arrayOffset = record.le16(kUpdateSequenceOffset);
+  // Every entry must lie in the record, and so must every stride it repairs.
+  if (!record.Contains(arrayOffset, 2ull * count)) throw BlockException();
+  if (uint64_t{kFixupStride} * (count - 1) > bufferSize_) throw BlockException();
+  for (uint32_t i = 1; i < count; ++i) {
+    std::memcpy(buffer_ + kFixupStride * i - 2, buffer_ + arrayOffset + 2 * i, 2);
+  }
+}
+
+ErrorCode MFTRecord::WalkAttributes(bool readData, uint64_t maxData, FsFilter* loadFilter,
+                                    StreamFilter* observer) {
+  const ByteView record(buffer_, bufferSize_);
+  for (;;) {
+    if (!record.Contains(attributeOffset_, 4)) return kErrorSuccess;
+    const uint32_t type = record.le32(attributeOffset_);
+    ++attributeCounts[(type >> 4) & 15];
+    switch (type) {
+      case kAttributeStandardInformation:
+        if (ErrorCode error = ReadStandardInformation()) return error;
+        break;
+      case kAttributeFileName:
+        if (ErrorCode error = ReadFileName()) return error;
+        break;
+      case kAttributeData:
+        ++dataCount;
+        if (readData) {
+          if (ErrorCode error = ReadAttributeData(attributeOffset_, data, maxData, loadFilter)) {
+            return error;
+          }
+        } else {
+          ReadDataAttribute(observer);
+        }
+        break;
+      case kAttributeEnd:
+        return kErrorSuccess;
+      default:
+        break;
+    }
+    const uint16_t length = record.le16(attributeOffset_ + kAttrLength);
+    if (length == 0) return kErrorSuccess;
+    attributeOffset_ += length;
+  }
+}
+
+ErrorCode MFTRecord::ReadStandardInformation() {
+  standardInfo.fill(0);
+  const ByteView record(buffer_, bufferSize_);
+  if (record.le32(attributeOffset_ + kAttrValueLength) > kStandardInfoCap) {
+    return kErrorNotEnoughMemory;
+  }
+  const ByteView value = ResidentValue(record, attributeOffset_);
+  if (value.size() < kStandardInfoSize) {
+    Diagnostics() << L"Error Attribute bufferSize=" << value.size() << L" expect min size of "
+                  << kStandardInfoSize << L"\n";
+    Diagnostics().flush();
+    return kErrorInvalidParameter;
+  }
+  std::memcpy(standardInfo.data(), value.data(), kStandardInfoSize);
+  return kErrorSuccess;
+}
+
+ErrorCode MFTRecord::ReadFileName() {
+  fileName.fill(0);
+  const ByteView record(buffer_, bufferSize_);
+  if (record.le32(attributeOffset_ + kAttrValueLength) > kFileNameCap) return kErrorNotEnoughMemory;
+  const ByteView value = ResidentValue(record, attributeOffset_);
+  if (value.size() < kMinFileNameValue) return kErrorInvalidParameter;
+  // A value too short for the name it announces is as damaged as one too
+  // short for the fixed fields: its name would end in bytes it does not hold.
+  const size_t nameEnd = kFnName + 2 * size_t{value.u8(kFnNameLength)};
+  if (value.size() < nameEnd) return kErrorInvalidParameter;
+  std::memcpy(fileName.data(), value.data(), std::min<size_t>(value.size(), kFileNameValueSize));
+  fileName[nameEnd] = 0;
+  fileName[nameEnd + 1] = 0;
+  ++fileNameCount;
+  return kErrorSuccess;
+}
+
+void MFTRecord::ReadDataAttribute(StreamFilter* observer) {
+  const ByteView record(buffer_, bufferSize_);
+  if (record.u8(attributeOffset_ + kAttrNonResident) == 0) {
+    StoreLe64(fileName.data() + kFnDataSize, record.le32(attributeOffset_ + kAttrValueLength));
+    return;
+  }
+  if (observer != nullptr && record.u8(attributeOffset_ + kAttrNameLength) != 0) {
+    NotifyNamedStream(*observer);
+  }
+  StoreLe64(fileName.data() + kFnDataSize, record.le64(attributeOffset_ + kAttrDataSize));
+  if (runs.empty()) BuildRunList(attributeOffset_);
+  if (record.le16(attributeOffset_ + kAttrRunListOffset) != 0) {
+    fragmentCount = 0;
+    sparse = false;
+    CountFragments();
+  }
+}
+
+void MFTRecord::NotifyNamedStream(StreamFilter& observer) {
+  const ByteView record(buffer_, bufferSize_);
+  const uint8_t streamLength = record.u8(attributeOffset_ + kAttrNameLength);
+  const uint16_t streamOffset = record.le16(attributeOffset_ + kAttrNameOffset);
+  const ByteView stream = record.Sub(uint64_t{attributeOffset_} + streamOffset, 2u * streamLength);
+  for (size_t i = 0; i < streamLength; ++i) {
+    streamNameScratch_[i] = static_cast<char16_t>(stream.le16(2 * i));
+  }
+  const uint8_t nameLength = NameLength(fileName);
+  for (size_t i = 0; i < nameLength; ++i) recordNameScratch_[i] = NameUnit(fileName, i);
+  observer.OnNamedStream(std::u16string_view(recordNameScratch_.data(), nameLength),
+                         std::u16string_view(streamNameScratch_.data(), streamLength),
+                         record.le16(attributeOffset_ + kAttrLength));
+}
+
+void MFTRecord::CountFragments() {
+  const ByteView record(buffer_, bufferSize_);
+  RunListReader reader(
+      record, uint64_t{attributeOffset_} + record.le16(attributeOffset_ + kAttrRunListOffset),
+      clusterSize_);
+  DecodedRun run;
+  while (reader.Next(run)) {
+    if (!run.hasOffset) sparse = true;
+    if (run.offset != 0) ++fragmentCount;
+  }
+}
+
+}  // namespace skerry

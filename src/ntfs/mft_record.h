@@ -1,0 +1,134 @@
+#pragma once
+// One NTFS file record ("FILE" record of the MFT), decoded from bytes that the
+// caller owns: fix-ups applied in place, attributes walked, and the values the
+// rest of the system needs copied into fixed blocks.
+
+#include <array>
+#include <cstdint>
+#include <ostream>
+#include <string_view>
+#include <vector>
+
+#include "filters/file_views.h"
+#include "filters/fs_filter.h"
+#include "ntfs/block_exception.h"
+#include "ntfs/cluster_number.h"
+#include "ntfs/run_entry.h"
+#include "platform/device.h"
+#include "platform/errors.h"
+
+namespace skerry {
+
+inline constexpr uint32_t kAttributeStandardInformation = 0x10;
+inline constexpr uint32_t kAttributeFileName = 0x30;
+inline constexpr uint32_t kAttributeData = 0x80;
+inline constexpr uint32_t kAttributeEnd = 0xFFFFFFFF;
+
+// Caps on what one read of attribute data may gather.
+inline constexpr uint64_t kStandardInfoCap = 512;
+inline constexpr uint64_t kFileNameCap = 4096;
+inline constexpr uint64_t kMaxAttributeData = 0xFFFFFFFF;
+
+// The filtered MFT read tests and compacts the records piece by piece.
+inline constexpr uint32_t kLoadPieceClusters = 16;
+
+// The update sequence protects the last two bytes of every 512-byte stride,
+// whatever the disk's sector size.
+inline constexpr uint32_t kFixupStride = 512;
+
+// Counter (type >> 4) & 15 of attribute headers met; the end marker counts in 15.
+using AttributeCounts = std::array<int32_t, 16>;
+
+class MFTRecord final : public FileDescription {
+ public:
+  MFTRecord() = default;
+  MFTRecord(const MFTRecord&) = delete;
+  MFTRecord& operator=(const MFTRecord&) = delete;
+  ~MFTRecord() = default;
+
+  // kErrorInvalidParameter, changing nothing, when a size is 0 or odd.
+  ErrorCode SetGeometry(uint64_t partitionOffset, uint32_t recordSize, uint32_t clusterSize);
+  // Where the one diagnostic line of the parser goes; the standard output
+  // stream unless set.
+  void SetDiagnosticStream(std::wostream* stream) { diagnostics_ = stream; }
+
+  // Parses the first RecordSize() bytes of `buffer` (fix-ups change them in
+  // place). Returns 0, kErrorInvalidParameter (block too short, no "FILE",
+  // value too short), kErrorNotEnoughMemory (a cap exceeded) or a read's code;
+  // raises BlockException when a structure reaches beyond the record. The
+  // fields below then describe this record alone: a record without
+  // $STANDARD_INFORMATION or $FILE_NAME presents zero blocks, never an
+  // earlier record's values. `buffer` must outlive the use of the fields.
+  ErrorCode Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, uint64_t maxData,
+                  FsFilter* loadFilter, StreamFilter* observer);
+  // Parse for callers that treat a damaged record as a code: BlockException
+  // becomes kErrorFileCorrupt.
+  ErrorCode TryParse(uint8_t* buffer, uint64_t bufferSize, bool readData, uint64_t maxData,
+                     FsFilter* loadFilter, StreamFilter* observer);
+
+  // Appends the contents of the attribute whose header lies at
+  // `attributeOffset` of the record being parsed. A non-resident attribute
+  // is read up to its data size (never its allocation beyond it), and `runs`
+  // then holds the runs that hold that data, the last one cut to the clusters
+  // in use. Returns kErrorNotEnoughMemory past `maxData`,
+  // kErrorFileTooLarge for a run of 4 GiB or more, or a read's code.
+  ErrorCode ReadAttributeData(uint32_t attributeOffset, std::vector<uint8_t>& out, uint64_t maxData,
+                              FsFilter* loadFilter);
+  // Decodes the run list of the attribute at `attributeOffset` into `runs`,
+  // reading nothing (empty for a resident attribute).
+  ErrorCode BuildRunList(uint32_t attributeOffset);
+  // Reads `byteCount` bytes from cluster `lcn` onward and appends them to
+  // `out`; with a filter that filters on load, only the records among them
+  // that parse and pass it are appended. Returns kErrorHandleEof when the
+  // disk returns no bytes before the count is reached.
+  ErrorCode ReadClusters(Lcn lcn, std::vector<uint8_t>& out, uint32_t byteCount,
+                         FsFilter* loadFilter);
+
+  uint32_t DataStreamCount() const override { return static_cast<uint32_t>(dataCount); }
+  // Records have no path while the MFT loads.
+  std::u16string_view DirectoryPath() const override { return {}; }
+
+  uint32_t RecordSize() const { return recordSize_; }
+  uint32_t ClusterSize() const { return clusterSize_; }
+  uint64_t PartitionOffset() const { return partitionOffset_; }
+
+  StandardInfoBlock standardInfo{};
+  FileNameBlock fileName{};
+  std::vector<RunEntry> runs;
+  std::vector<uint8_t> data;
+  bool inUse = false;
+  bool sparse = false;
+  int32_t fileNameCount = 0;
+  int32_t dataCount = 0;
+  int32_t fragmentCount = 0;
+  // The disk, for reading attribute contents; not owned.
+  BlockDevice* handle = nullptr;
+  AttributeCounts attributeCounts{};
+
+ private:
+  void ApplyFixups();
+  ErrorCode WalkAttributes(bool readData, uint64_t maxData, FsFilter* loadFilter,
+                           StreamFilter* observer);
+  ErrorCode ReadStandardInformation();
+  ErrorCode ReadFileName();
+  void ReadDataAttribute(StreamFilter* observer);
+  void CountFragments();
+  void NotifyNamedStream(StreamFilter& observer);
+  ErrorCode ReadUnfiltered(std::vector<uint8_t>& out, uint32_t byteCount);
+  ErrorCode ReadFiltered(std::vector<uint8_t>& out, uint32_t byteCount, FsFilter& loadFilter);
+  std::wostream& Diagnostics();
+
+  uint8_t* buffer_ = nullptr;
+  uint64_t bufferSize_ = 0;
+  // Any block shorter than this fails until SetGeometry gives the real size.
+  uint32_t recordSize_ = 1023;
+  uint32_t attributeOffset_ = 0;
+  uint32_t clusterSize_ = 0;
+  uint64_t partitionOffset_ = 0;
+  std::wostream* diagnostics_ = nullptr;
+  // Names handed to the stream observer, copied without allocating.
+  std::array<char16_t, 256> recordNameScratch_{};
+  std::array<char16_t, 256> streamNameScratch_{};
+};
+
+}  // namespace skerry
