@@ -1,1 +1,23 @@
-int main() { return 0; }
+#include "driver/run_skerry.h"
+#include "driver/system_drive_runners.h"
+#include "platform/arguments.h"
+#include "platform/console.h"
+
+namespace {
+
+int Run(const std::vector<std::u16string>& args) {
+  std::wostream& out = skerry::StandardOutput();
+  std::wostream& err = skerry::StandardError();
+  const int status = skerry::RunSkerry(args, out, err, skerry::SystemDriveRunners());
+  out.flush();
+  err.flush();
+  return status;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) { return Run(skerry::ArgumentsFromWide(argc, argv)); }
+#else
+int main(int argc, char** argv) { return Run(skerry::ArgumentsFromUtf8(argc, argv)); }
+#endif
