@@ -1,0 +1,60 @@
+#include "ntfs/drive_names.h"
+
+#include <gtest/gtest.h>
+
+#include "ntfs/device_number.h"
+#include "support/memory_disk.h"
+
+namespace skerry {
+namespace {
+
+TEST(DriveNames, LetterComesFromTheArgumentOrTheCurrentDirectory) {
+  struct Case {
+    std::u16string_view argument;
+    char16_t letter;
+  };
+  const Case cases[] = {
+      {u"e", u'e'}, {u"e:", u'e'}, {u"e:\\x\\*.txt", u'e'}, {u"\\x\\y", u'K'},
+      {u":", u'K'}, {u"", u'K'},   {u"ab:", u'K'},          {u"docs", u'K'},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(GetDriveLetter(c.argument, u"K:\\work"), c.letter)
+        << std::string(c.argument.begin(), c.argument.end());
+  }
+  EXPECT_EQ(GetDriveLetter(u"", u""), u'\0');
+}
+
+TEST(DriveNames, VolumeNameUpperCasesTheLetter) {
+  EXPECT_EQ(VolumeDeviceName(u'e'), u"\\\\.\\E:");
+  EXPECT_EQ(VolumeDeviceName(u'D'), u"\\\\.\\D:");
+  EXPECT_EQ(VolumeDeviceName(u'e').substr(4), u"E:");
+}
+
+// Disks 10 and above get their number in decimal, not the character after '9'.
+TEST(DriveNames, PhysicalDriveNumbersAreDecimal) {
+  EXPECT_EQ(PhysicalDriveName(0), u"\\\\.\\PhysicalDrive0");
+  EXPECT_EQ(PhysicalDriveName(9), u"\\\\.\\PhysicalDrive9");
+  EXPECT_EQ(PhysicalDriveName(10), u"\\\\.\\PhysicalDrive10");
+  EXPECT_EQ(PhysicalDriveName(12), u"\\\\.\\PhysicalDrive12");
+}
+
+TEST(DeviceNumber, AnswersDiskAndPartitionIndex) {
+  auto volume = std::make_shared<test::DiskImage>();
+  volume->faults.deviceNumber = 3;
+  volume->faults.partitionNumber = 2;
+  test::MemoryOpener opener;
+  opener.Add(u"\\\\.\\D:", volume);
+  uint32_t device = 99;
+  uint32_t index = 99;
+  ASSERT_EQ(GetDeviceNumber(opener, u"\\\\.\\D:", device, index), kErrorSuccess);
+  EXPECT_EQ(device, 3u);
+  EXPECT_EQ(index, 1u);
+
+  volume->faults.deviceNumberFails = true;
+  volume->faults.deviceNumberError = kErrorNotSupported;
+  EXPECT_EQ(GetDeviceNumber(opener, u"\\\\.\\D:", device, index), kErrorNotSupported);
+  EXPECT_EQ(GetDeviceNumber(opener, u"\\\\.\\Q:", device, index), kErrorFileNotFound);
+}
+
+}  // namespace
+}  // namespace skerry

@@ -1,0 +1,227 @@
+#include "ntfs/partition_table.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "ntfs/crc32.h"
+#include "platform/bytes.h"
+#include "support/memory_disk.h"
+#include "support/partition_builder.h"
+
+namespace skerry {
+namespace {
+
+using test::DiskImage;
+using test::GptPartition;
+using test::MemoryOpener;
+using test::PartitionSector;
+using test::TableEntry;
+
+constexpr char16_t kDisk[] = u"\\\\.\\PhysicalDrive1";
+
+class PartitionTableTest : public ::testing::Test {
+ protected:
+  PartitionTableTest() { opener.Add(kDisk, disk); }
+
+  ErrorCode Read(uint32_t mask = kAllPartitionKinds) {
+    list.clear();
+    return ReadPartitionTable(opener, kDisk, list, mask);
+  }
+  std::vector<uint32_t> Starts() const {
+    std::vector<uint32_t> starts;
+    for (const PartitionEntry& entry : list) starts.push_back(entry.startSector);
+    return starts;
+  }
+  // An extended partition at `base`: one logical partition per entry of
+  // `logicals` (type, start relative to its record), the records 100 sectors apart.
+  void WriteChain(uint32_t base, const std::vector<TableEntry>& logicals) {
+    for (size_t i = 0; i < logicals.size(); ++i) {
+      std::vector<TableEntry> entries = {logicals[i]};
+      if (i + 1 < logicals.size()) entries.push_back({0x05, uint32_t(100 * (i + 1)), 100});
+      disk->WriteSector(base + 100 * i, PartitionSector(entries));
+    }
+  }
+
+  std::shared_ptr<DiskImage> disk = std::make_shared<DiskImage>();
+  MemoryOpener opener;
+  std::vector<PartitionEntry> list;
+};
+
+TEST_F(PartitionTableTest, PrimaryEntriesKeepTheirFields) {
+  disk->WriteSector(0, PartitionSector({{0x07, 2048, 1000, 0x20, 0x21, 0x05}, {0x0C, 4096, 500}}));
+  ASSERT_EQ(Read(), kErrorSuccess);
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0].startSector, 2048u);
+  EXPECT_EQ(list[0].sectorCount, 1000u);
+  EXPECT_EQ(list[0].head, 0x20);
+  EXPECT_EQ(list[0].sector, 0x21);
+  EXPECT_EQ(list[0].cylinder, 0x05);
+  EXPECT_EQ(list[0].kind, kPartitionKind);
+  EXPECT_EQ(list[1].startSector, 4096u);
+}
+
+TEST_F(PartitionTableTest, EmptyFirstEntryEndsTheTable) {
+  disk->WriteSector(0, PartitionSector({{0x00, 0, 0}, {0x07, 2048, 1000}}));
+  ASSERT_EQ(Read(), kErrorSuccess);
+  EXPECT_TRUE(list.empty());
+}
+
+TEST_F(PartitionTableTest, ExtendedEntryEndsThePrimaryScanAndLeadsToTheChain) {
+  disk->WriteSector(0, PartitionSector({{0x07, 63, 100}, {0x0F, 1000, 5000}, {0x07, 9000, 100}}));
+  WriteChain(1000, {{0x07, 63, 10}, {0x06, 63, 10}});
+  ASSERT_EQ(Read(), kErrorSuccess);
+  // Logical partitions lie at base + their record's offset + their own start.
+  EXPECT_EQ(Starts(), (std::vector<uint32_t>{63, 1063, 1163}));
+  EXPECT_EQ(disk->reads.size(), 3u);
+}
+
+TEST_F(PartitionTableTest, LogicalTypesOutsideTheTableAreNotCollected) {
+  disk->WriteSector(0, PartitionSector({{0x05, 1000, 5000}}));
+  WriteChain(1000, {{0x07, 63, 10}, {0x83, 63, 10}, {0x07, 63, 10}});
+  ASSERT_EQ(Read(), kErrorSuccess);
+  EXPECT_EQ(Starts(), (std::vector<uint32_t>{1063, 1263}));
+}
+
+TEST_F(PartitionTableTest, KindMaskSelectsTypes) {
+  struct Case {
+    uint8_t type;
+    uint32_t mask;
+    bool primary;  // collected from the master boot record
+    bool logical;  // collected from an extended boot record
+  };
+  const Case cases[] = {
+      {0x01, 1, true, true},   {0x01, 14, false, false}, {0x04, 2, true, true},
+      {0x06, 2, true, true},   {0x0E, 2, true, true},    {0x0B, 4, true, true},
+      {0x0C, 4, true, true},   {0x07, 8, true, true},    {0x07, 7, false, false},
+      {0x83, 15, true, false}, {0x83, 8, false, false},  {0x07, 15, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "type " << int(c.type) << " mask " << c.mask);
+    disk->WriteSector(0, PartitionSector({{c.type, 63, 10}, {0x05, 1000, 100}}));
+    disk->WriteSector(1000, PartitionSector({{c.type, 63, 10}}));
+    ASSERT_EQ(Read(c.mask), kErrorSuccess);
+    std::vector<uint32_t> expected;
+    if (c.primary) expected.push_back(63);
+    if (c.logical) expected.push_back(1063);
+    EXPECT_EQ(Starts(), expected);
+  }
+}
+
+TEST_F(PartitionTableTest, ChainIsFollowedForFiftyRecordsAtMost) {
+  disk->WriteSector(0, PartitionSector({{0x05, 1000, 100000}}));
+  WriteChain(1000, std::vector<TableEntry>(60, {0x07, 1, 10}));
+  ASSERT_EQ(Read(), kErrorSuccess);
+  ASSERT_EQ(list.size(), 50u);
+  EXPECT_EQ(list.back().startSector, 1000u + 49 * 100 + 1);
+
+  // A record that links to itself stops there too.
+  disk->WriteSector(1000, PartitionSector({{0x07, 1, 10}, {0x05, 0, 10}}));
+  ASSERT_EQ(Read(), kErrorSuccess);
+  EXPECT_EQ(list.size(), 50u);
+}
+
+TEST_F(PartitionTableTest, ReadFailuresEndTheWalkWithTheirCode) {
+  disk->WriteSector(0, PartitionSector({{0x07, 63, 10}, {0x05, 1000, 100}}));
+  WriteChain(1000, {{0x07, 63, 10}});
+
+  disk->faults = {};
+  disk->faults.maxBytesPerRead = 500;  // the extended boot record comes back short
+  disk->reads.clear();
+  EXPECT_EQ(Read(), kErrorReadFault);
+
+  disk->faults = {};
+  disk->faults.failReadNumber = disk->reads.size() + 1;  // the master boot record
+  EXPECT_EQ(Read(), kErrorIoDevice);
+
+  disk->faults = {};
+  disk->faults.failReadAtOffset = 1000 * 512;
+  disk->faults.readError = kErrorCrc;
+  EXPECT_EQ(Read(), kErrorCrc);
+
+  disk->faults = {};
+  disk->faults.failSeekNumber = disk->seeks + 1;
+  EXPECT_EQ(Read(), kErrorSeek);
+
+  list.clear();
+  EXPECT_EQ(ReadPartitionTable(opener, u"\\\\.\\PhysicalDrive7", list, 15), kErrorFileNotFound);
+}
+
+TEST_F(PartitionTableTest, ShortMasterBootRecordReadsAsEmpty) {
+  disk->bytes.assign(100, 0xFF);
+  ASSERT_EQ(Read(), kErrorSuccess);
+  EXPECT_TRUE(list.empty());
+}
+
+TEST(Crc32, MatchesTheStandardCheckValue) {
+  const char text[] = "123456789";
+  EXPECT_EQ(Crc32(ByteView(reinterpret_cast<const uint8_t*>(text), 9)), 0xCBF43926u);
+}
+
+TEST_F(PartitionTableTest, ProtectiveEntryLeadsToTheGuidTable) {
+  test::WriteGpt(
+      *disk,
+      {{2048, 4095}, {0, 0, false}, {4096, 10000}, {uint64_t{1} << 33, (uint64_t{1} << 33) + 10}});
+  ASSERT_EQ(Read(), kErrorSuccess);
+  ASSERT_EQ(list.size(), 3u);
+  EXPECT_EQ(list[0].startSector, 2048u);
+  EXPECT_EQ(list[0].sectorCount, 2048u);
+  EXPECT_EQ(list[1].startSector, 4096u);
+  EXPECT_FALSE(list[1].startBeyond32Bits);
+  // Kept in its place, so that the partitions after it keep their numbers.
+  EXPECT_TRUE(list[2].startBeyond32Bits);
+}
+
+TEST_F(PartitionTableTest, DamagedGuidTablesAreReported) {
+  struct Case {
+    const char* what;
+    uint64_t offset;  // of the byte changed
+    uint8_t value;
+    ErrorCode expected;
+  };
+  const Case cases[] = {
+      {"header CRC", 512 + test::kGptHeaderCrc, 0x5A, kErrorCrc},
+      {"signature", 512, 'X', kErrorDiskCorrupt},
+      {"entry array", 1024 + 32, 0x77, kErrorCrc},
+      {"array CRC", 512 + test::kGptArrayCrc, 0x5A, kErrorCrc},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    disk->bytes.clear();
+    test::WriteGpt(*disk, {{2048, 4095}});
+    disk->bytes[c.offset] ^= c.value;
+    EXPECT_EQ(Read(), c.expected);
+  }
+}
+
+TEST_F(PartitionTableTest, GuidHeaderSizesAreBounded) {
+  struct Case {
+    const char* what;
+    size_t field;
+    uint32_t value;
+    ErrorCode expected;
+  };
+  const Case cases[] = {
+      {"header size too small", 12, 91, kErrorDiskCorrupt},
+      {"header size beyond the sector", 12, 513, kErrorDiskCorrupt},
+      {"entry size too small", 84, 64, kErrorDiskCorrupt},
+      {"array too large", 80, 0x100000, kErrorDiskCorrupt},
+      {"array beyond the disk", 72, 0x10000, kErrorHandleEof},
+      {"array position overflowing", 76, 0x80000000, kErrorArithmeticOverflow},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    disk->bytes.clear();
+    test::WriteGpt(*disk, {{2048, 4095}});
+    uint8_t* header = disk->bytes.data() + 512;
+    StoreLe32(header + c.field, c.value);
+    StoreLe32(header + test::kGptHeaderCrc, 0);
+    const uint32_t size = std::min<uint32_t>(ByteView(header, 512).le32(12), 512);
+    StoreLe32(header + test::kGptHeaderCrc, Crc32(ByteView(header, size)));
+    EXPECT_EQ(Read(), c.expected);
+  }
+}
+
+}  // namespace
+}  // namespace skerry

@@ -1,0 +1,56 @@
+#include "support/partition_builder.h"
+
+#include <cstring>
+
+#include "ntfs/crc32.h"
+#include "platform/bytes.h"
+
+namespace skerry::test {
+
+std::array<uint8_t, 512> PartitionSector(const std::vector<TableEntry>& entries) {
+  std::array<uint8_t, 512> sector{};
+  for (size_t i = 0; i < entries.size() && i < 4; ++i) {
+    uint8_t* entry = sector.data() + 446 + 16 * i;
+    entry[1] = entries[i].head;
+    entry[2] = entries[i].sector;
+    entry[3] = entries[i].cylinder;
+    entry[4] = entries[i].type;
+    StoreLe32(entry + 8, entries[i].start);
+    StoreLe32(entry + 12, entries[i].count);
+  }
+  sector[510] = 0x55;
+  sector[511] = 0xAA;
+  return sector;
+}
+
+void WriteGpt(DiskImage& disk, const std::vector<GptPartition>& partitions, uint32_t entryCount) {
+  disk.WriteSector(0, PartitionSector({{0xEE, 1, 0xFFFFFFFF}}));
+
+  const uint32_t entrySize = 128;
+  std::vector<uint8_t> array(size_t{entryCount} * entrySize);
+  for (size_t i = 0; i < partitions.size() && i < entryCount; ++i) {
+    uint8_t* entry = array.data() + i * entrySize;
+    if (partitions[i].used) {
+      for (int b = 0; b < 16; ++b) entry[b] = static_cast<uint8_t>(0xA0 + b);  // type GUID
+      entry[16] = static_cast<uint8_t>(i + 1);                                 // unique GUID
+    }
+    StoreLe64(entry + 32, partitions[i].firstLba);
+    StoreLe64(entry + 40, partitions[i].lastLba);
+  }
+
+  std::array<uint8_t, 512> header{};
+  std::memcpy(header.data(), "EFI PART", 8);
+  StoreLe32(header.data() + 8, 0x00010000);
+  StoreLe32(header.data() + 12, 92);
+  StoreLe64(header.data() + 24, 1);
+  StoreLe64(header.data() + 72, 2);
+  StoreLe32(header.data() + 80, entryCount);
+  StoreLe32(header.data() + 84, entrySize);
+  StoreLe32(header.data() + kGptArrayCrc, Crc32(ByteView(array.data(), array.size())));
+  StoreLe32(header.data() + kGptHeaderCrc, Crc32(ByteView(header.data(), 92)));
+
+  disk.WriteSector(1, header);
+  disk.WriteSector(2, array);
+}
+
+}  // namespace skerry::test
