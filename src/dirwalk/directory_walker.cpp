@@ -24,7 +24,8 @@ bool HasDriveDesignator(std::u16string_view directory) {
 }  // namespace
 
 bool IsWalkedDirectoryName(std::u16string_view name) {
-  if (name.empty() || name[0] != u'.') return true;
+  if (name.empty()) return false;  // it would name the directory itself
+  if (name[0] != u'.') return true;
   if (name.size() < 2) return false;
   return IsAsciiLetterOrDigit(name[1]) || name[1] > 0xFF;
 }

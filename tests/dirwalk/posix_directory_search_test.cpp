@@ -191,6 +191,7 @@ TEST_F(PosixDirectorySearchTest, PathsLongerThanTheSystemLimit) {
   const std::string level(200, 'd');
   int fd = open(Tree().c_str(), O_RDONLY | O_DIRECTORY);
   ASSERT_GE(fd, 0);
+  const std::u16string wideLevel = Widen(level);
   std::u16string searchDirectory = u"x:";
   for (int i = 0; i < 25; ++i) {  // about 5,000 bytes
     ASSERT_EQ(mkdirat(fd, level.c_str(), 0755), 0);
@@ -198,7 +199,8 @@ TEST_F(PosixDirectorySearchTest, PathsLongerThanTheSystemLimit) {
     close(fd);
     ASSERT_GE(next, 0);
     fd = next;
-    searchDirectory += u"\\" + Widen(level);
+    searchDirectory += u'\\';
+    searchDirectory += wideLevel;
   }
   int leaf = openat(fd, "leaf", O_CREAT | O_WRONLY, 0644);
   close(leaf);

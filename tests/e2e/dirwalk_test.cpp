@@ -217,14 +217,25 @@ TEST_F(DirectoryWalkEndToEnd, FiltersNarrowTheWalkAsTheyNarrowTheListing) {
 TEST_F(DirectoryWalkEndToEnd, StartsInTheDirectoryTheArgumentNames) {
   Write("docs/a.txt", 1);
   Write("docs/inner/b.txt", 1);
-  Write("docs/inner/c.log", 1);
   Write("other/d.txt", 1);
-  Result result = Run({"-z", "x:\\docs\\*.txt"});
-  EXPECT_EQ(result.status, 0);
-  std::vector<std::string> lines = Lines(result.out);
-  std::sort(lines.begin(), lines.end());
-  EXPECT_EQ(lines, (std::vector<std::string>{"x:\\docs\\a.txt"}))
-      << "the argument's directory part selects files of \\docs itself";
+  const std::string longName(120, 'L');
+  const std::string longDirectory = longName + "\\" + longName + "\\" + longName;
+  Write(longName + "/" + longName + "/" + longName + "/deep.txt", 1);
+  struct Case {
+    std::string argument;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      // The directory part selects the files of \docs itself.
+      {"x:\\docs\\*", {"x:\\docs\\a.txt"}},
+      // An argument far beyond 260 characters is taken whole.
+      {"x:\\" + longDirectory + "\\*", {"x:\\" + longDirectory + "\\deep.txt"}},
+  };
+  for (const Case& c : cases) {
+    Result result = Run({"-z", c.argument});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(Lines(result.out), c.lines);
+  }
 }
 
 TEST_F(DirectoryWalkEndToEnd, UnreadableDirectoryIsReportedAndTheWalkGoesOn) {
