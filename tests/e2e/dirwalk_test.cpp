@@ -204,6 +204,8 @@ TEST_F(DirectoryWalkEndToEnd, FiltersNarrowTheWalkAsTheyNarrowTheListing) {
       {{"-z", "-s", "-6", "x:"}, "-size -6c"},
       {{"-z", "-t", "-1", "x:"}, "-mmin -1440"},
       {{"-z", "-t", "7", "x:"}, "-mtime +7"},
+      // A Linux file has one data stream: not fewer than one.
+      {{"-z", "-!d", "-1", "x:"}, ""},
   };
   for (const Case& c : cases) {
     Result result = Run(c.args);
