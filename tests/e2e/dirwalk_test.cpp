@@ -1,63 +1,40 @@
 // The slow walk (-z) of the built program over a real directory tree mapped as
 // drive x:, checked against what find(1) finds in the same tree.
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "device_directory.h"
+#include "e2e_environment.h"
 #include "platform/errors.h"
-#include "platform/scratch_directory.h"
 #include "platform/text.h"
-
-extern char** environ;
+#include "process_runner.h"
 
 namespace skerry {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Result {
-  int status = -1;
-  std::string out;  // standard output, or both streams when merged
-  std::string err;
-};
-
-std::string ReadWhole(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using e2e::ProcessResult;
+using e2e::SplitLines;
 
 class DirectoryWalkEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
     fs::create_directories(Tree());
-    fs::create_directories(scratch / "devs");
-    fs::create_directory_symlink(Tree(), scratch / "devs" / "x:");
+    fs::create_directory_symlink(Tree(), fs::path(devices.path()) / "x:");
   }
 
-  fs::path Tree() const { return scratch / "tree"; }
+  // Inside the device directory, so that it goes with it.
+  fs::path Tree() const { return fs::path(devices.path()) / "tree"; }
 
   void Write(const std::string& relative, size_t bytes) {
     fs::path file = Tree() / relative;
@@ -65,55 +42,17 @@ class DirectoryWalkEndToEnd : public ::testing::Test {
     std::ofstream(file, std::ios::binary) << std::string(bytes, 'x');
   }
 
-  // Runs the program with the device directory of this test; `wrapper` runs
-  // it through another program (setpriv), and `merge` sends both streams to
-  // one file, so that their order shows.
-  Result Run(const std::vector<std::string>& args, bool merge = false,
-             const std::vector<std::string>& wrapper = {}) {
-    std::vector<std::string> command = wrapper;
-    command.push_back(SKERRY_BINARY);
-    command.insert(command.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : command) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-
-    std::vector<std::string> environment;
-    for (char** variable = environ; *variable != nullptr; ++variable) {
-      if (std::string(*variable).rfind("SKERRY_DOSDEVICES=", 0) != 0)
-        environment.push_back(*variable);
-    }
-    environment.push_back("SKERRY_DOSDEVICES=" + (scratch / "devs").string());
-    std::vector<char*> envp;
-    for (std::string& variable : environment) envp.push_back(variable.data());
-    envp.push_back(nullptr);
-
-    const fs::path outFile = scratch / "stdout";
-    const fs::path errFile = scratch / "stderr";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    if (merge) {
-      posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    } else {
-      posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                       0644);
-    }
-    Result result;
-    pid_t child = 0;
-    int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-      ADD_FAILURE() << "cannot start " << argv[0];
-      return result;
-    }
-    int wait = 0;
-    waitpid(child, &wait, 0);
-    result.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : -1;
-    result.out = ReadWhole(outFile);
-    if (!merge) result.err = ReadWhole(errFile);
-    return result;
+  // Runs the program on this test's device directory; `wrapper` runs it
+  // through another program (setpriv), and `merge` sends both streams to
+  // standard output, so that their order shows.
+  ProcessResult Run(const std::vector<std::string>& args, bool merge = false,
+                    const std::vector<std::string>& wrapper = {}) {
+    std::vector<std::string> argv;
+    if (merge) argv = {"sh", "-c", "exec \"$@\" 2>&1", "sh"};
+    argv.insert(argv.end(), wrapper.begin(), wrapper.end());
+    argv.push_back(e2e::kSkerryBinary);
+    argv.insert(argv.end(), args.begin(), args.end());
+    return e2e::RunProcess(argv, {{"SKERRY_DOSDEVICES", devices.path()}});
   }
 
   // The files that find(1) lists below the tree with `tests`, as the walk
@@ -129,7 +68,7 @@ class DirectoryWalkEndToEnd : public ::testing::Test {
     for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
     pclose(pipe);
     const std::string prefix = Tree().string();
-    for (std::string line : Lines(text)) {
+    for (std::string line : SplitLines(text)) {
       line.replace(0, prefix.size(), "x:");
       std::replace(line.begin(), line.end(), '/', '\\');
       lines.push_back(line);
@@ -165,15 +104,15 @@ class DirectoryWalkEndToEnd : public ::testing::Test {
                         fs::file_time_type::clock::now() - std::chrono::hours(24 * 30));
   }
 
-  testing::ScratchDirectory scratch;
+  e2e::DeviceDirectory devices;
 };
 
 TEST_F(DirectoryWalkEndToEnd, ListsWhatFindFindsInTheSameOrder) {
   BuildTree();
-  Result result = Run({"-z", "x:"});
+  ProcessResult result = Run({"-z", "x:"});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err, "");
-  std::vector<std::string> lines = Lines(result.out);
+  std::vector<std::string> lines = SplitLines(result.out);
   EXPECT_EQ(lines, Find(""));
 
   // Spot checks that do not lean on find.
@@ -208,11 +147,11 @@ TEST_F(DirectoryWalkEndToEnd, FiltersNarrowTheWalkAsTheyNarrowTheListing) {
       {{"-z", "-!d", "-1", "x:"}, ""},
   };
   for (const Case& c : cases) {
-    Result result = Run(c.args);
+    ProcessResult result = Run(c.args);
     EXPECT_EQ(result.status, 0) << c.findTests;
     std::vector<std::string> expected = Find(c.findTests);
     EXPECT_FALSE(expected.empty()) << c.findTests;
-    EXPECT_EQ(Lines(result.out), expected) << c.findTests;
+    EXPECT_EQ(SplitLines(result.out), expected) << c.findTests;
   }
 }
 
@@ -234,9 +173,9 @@ TEST_F(DirectoryWalkEndToEnd, StartsInTheDirectoryTheArgumentNames) {
       {"x:\\" + longDirectory + "\\*", {"x:\\" + longDirectory + "\\deep.txt"}},
   };
   for (const Case& c : cases) {
-    Result result = Run({"-z", c.argument});
+    ProcessResult result = Run({"-z", c.argument});
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(Lines(result.out), c.lines);
+    EXPECT_EQ(SplitLines(result.out), c.lines);
   }
 }
 
@@ -249,7 +188,7 @@ TEST_F(DirectoryWalkEndToEnd, UnreadableDirectoryIsReportedAndTheWalkGoesOn) {
   if (geteuid() == 0)
     wrapper = {"setpriv", "--bounding-set", "-dac_override,-dac_read_search", "--"};
 
-  Result result = Run({"-z", "x:"}, true, wrapper);
+  ProcessResult result = Run({"-z", "x:"}, true, wrapper);
   fs::permissions(Tree() / "locked", fs::perms::owner_all);
   EXPECT_EQ(result.status, int(kErrorAccessDenied));
   const std::string failure = "Error " + Utf16ToUtf8(GetErrorText(kErrorAccessDenied)) +
@@ -257,7 +196,7 @@ TEST_F(DirectoryWalkEndToEnd, UnreadableDirectoryIsReportedAndTheWalkGoesOn) {
   EXPECT_NE(result.out.find(failure), std::string::npos) << result.out;
   EXPECT_NE(result.out.find("x:\\open\\visible.txt\n"), std::string::npos) << result.out;
   EXPECT_EQ(result.out.find("secret"), std::string::npos);
-  EXPECT_EQ(Lines(result.out).size(), Lines(failure).size() + 1);
+  EXPECT_EQ(SplitLines(result.out).size(), SplitLines(failure).size() + 1);
 }
 
 TEST_F(DirectoryWalkEndToEnd, LinkLoopEndsWithOneMessageAndEveryFileOnce) {
@@ -265,10 +204,10 @@ TEST_F(DirectoryWalkEndToEnd, LinkLoopEndsWithOneMessageAndEveryFileOnce) {
   Write("g.txt", 1);
   fs::create_directory_symlink("..", Tree() / "a" / "up");
 
-  Result result = Run({"-z", "x:"});
+  ProcessResult result = Run({"-z", "x:"});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err, "Skipping directory loop: x:\\a\\up\n");
-  std::vector<std::string> lines = Lines(result.out);
+  std::vector<std::string> lines = SplitLines(result.out);
   std::sort(lines.begin(), lines.end());
   EXPECT_EQ(lines, (std::vector<std::string>{"x:\\a\\f.txt", "x:\\g.txt"}));
 }
