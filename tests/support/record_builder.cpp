@@ -7,8 +7,6 @@
 namespace skerry::test {
 namespace {
 
-constexpr uint32_t kFirstAttribute = 56;
-
 void PutName(std::vector<uint8_t>& bytes, size_t at, const std::u16string& name) {
   for (size_t i = 0; i < name.size(); ++i) StoreLe16(bytes.data() + at + 2 * i, name[i]);
 }
@@ -51,7 +49,9 @@ std::vector<uint8_t> EncodeRunList(const std::vector<TestRun>& runs) {
 }
 
 RecordBuilder::RecordBuilder(uint32_t recordSize)
-    : recordSize_(recordSize), usaCount_(static_cast<uint16_t>(recordSize / 512 + 1)) {}
+    : recordSize_(recordSize),
+      usaCount_(static_cast<uint16_t>(recordSize / 512 + 1)),
+      firstAttribute_(static_cast<uint32_t>(Align8(usaOffset_ + 2 * usaCount_))) {}
 
 RecordBuilder& RecordBuilder::InUse(bool inUse) {
   inUse_ = inUse;
@@ -70,7 +70,7 @@ RecordBuilder& RecordBuilder::SequenceNumber(uint16_t usn) {
 }
 
 void RecordBuilder::Append(const std::vector<uint8_t>& attribute) {
-  attributeOffsets_.push_back(static_cast<uint32_t>(kFirstAttribute + attributes_.size()));
+  attributeOffsets_.push_back(static_cast<uint32_t>(firstAttribute_ + attributes_.size()));
   attributes_.insert(attributes_.end(), attribute.begin(), attribute.end());
 }
 
@@ -156,10 +156,10 @@ RecordBuilder& RecordBuilder::WithoutEndMarker() {
 
 std::vector<uint8_t> RecordBuilder::Build() const {
   std::vector<uint8_t> record(recordSize_);
-  const size_t end = kFirstAttribute + attributes_.size() + (endMarker_ ? 8 : 0);
+  const size_t end = firstAttribute_ + attributes_.size() + (endMarker_ ? 8 : 0);
   if (end > recordSize_) throw std::length_error("attributes do not fit the record");
-  std::copy(attributes_.begin(), attributes_.end(), record.begin() + kFirstAttribute);
-  if (endMarker_) StoreLe32(record.data() + kFirstAttribute + attributes_.size(), 0xFFFFFFFF);
+  std::copy(attributes_.begin(), attributes_.end(), record.begin() + firstAttribute_);
+  if (endMarker_) StoreLe32(record.data() + firstAttribute_ + attributes_.size(), 0xFFFFFFFF);
 
   record[0] = 'F';
   record[1] = 'I';
@@ -169,7 +169,7 @@ std::vector<uint8_t> RecordBuilder::Build() const {
   StoreLe16(record.data() + 6, usaCount_);
   StoreLe16(record.data() + 16, 1);  // sequence number
   StoreLe16(record.data() + 18, 1);  // link count
-  StoreLe16(record.data() + 20, static_cast<uint16_t>(kFirstAttribute));
+  StoreLe16(record.data() + 20, static_cast<uint16_t>(firstAttribute_));
   StoreLe16(record.data() + 22, inUse_ ? 1 : 0);
   StoreLe32(record.data() + 24, static_cast<uint32_t>(end));
   StoreLe32(record.data() + 28, recordSize_);

@@ -56,6 +56,8 @@ class RecordBuilder {
   bool inUse_ = true;
   uint16_t usaOffset_ = 48;
   uint16_t usaCount_;
+  // Right after the update sequence array that the record size calls for.
+  uint32_t firstAttribute_;
   uint16_t usn_ = 1;
   bool endMarker_ = true;
   std::vector<uint8_t> attributes_;

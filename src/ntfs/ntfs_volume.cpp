@@ -1,0 +1,103 @@
+#include "ntfs/ntfs_volume.h"
+
+#include <array>
+#include <new>
+
+#include "ntfs/boot_sector.h"
+#include "ntfs/checked_arithmetic.h"
+#include "ntfs/partition_table.h"
+#include "ntfs/read_exactly.h"
+
+namespace skerry {
+namespace {
+
+bool NamedMft(const FileNameBlock& fileName) {
+  return NameUnit(fileName, 0) == u'$' && NameUnit(fileName, 1) == u'M' &&
+         NameUnit(fileName, 2) == u'F' && NameUnit(fileName, 3) == u'T';
+}
+
+}  // namespace
+
+NtfsVolume::NtfsVolume() : NtfsVolume(SystemDeviceOpener()) {}
+
+NtfsVolume::NtfsVolume(DeviceOpener& opener) : opener_(opener) {}
+
+NtfsVolume::~NtfsVolume() = default;
+
+ErrorCode NtfsVolume::Mount(std::u16string_view physicalName, const PartitionEntry& entry,
+                            char16_t separator, FsFilter* loadFilter) {
+  if (entry.startBeyond32Bits) return kErrorArithmeticOverflow;
+  if (handle_ == nullptr) {
+    ErrorCode error = kErrorSuccess;
+    handle_ = opener_.Open(physicalName, DeviceAccess::kRead, error);
+    if (handle_ == nullptr) return error;
+  }
+  startSector_ = entry.startSector;
+  bytesPerSector_ = kDiskSectorSize;
+  separator_ = separator;
+  return ReadBootSector(loadFilter);
+}
+
+ErrorCode NtfsVolume::ReadBootSector(FsFilter* loadFilter) {
+  loaded_ = false;
+  if (handle_ == nullptr) return kErrorInvalidHandle;
+  std::array<uint8_t, kBootSectorSize> sector{};
+  if (!handle_->Seek(partitionOffset())) return handle_->LastError();
+  if (ErrorCode error = ReadExactly(*handle_, sector.data(), kBootSectorSize)) return error;
+
+  VolumeGeometry geometry;
+  if (ErrorCode error = ReadGeometry(ByteView(sector.data(), sector.size()), geometry)) {
+    return error;
+  }
+  clusterSize_ = geometry.clusterSize;
+  recordSize_ = geometry.recordSize;
+  recordBuffer_.assign(recordSize_, 0);
+  const ErrorCode result = LoadMft(geometry.mftCluster, loadFilter);
+  loaded_ = result == kErrorSuccess;
+  return result;
+}
+
+ErrorCode NtfsVolume::LoadMft(uint64_t mftCluster, FsFilter* loadFilter) {
+  if (handle_ == nullptr) return kErrorInvalidHandle;
+  uint64_t offset = 0;
+  if (!CheckedMultiply(mftCluster, clusterSize_, offset) ||
+      !CheckedAdd(offset, partitionOffset(), offset)) {
+    return kErrorArithmeticOverflow;
+  }
+  if (!handle_->Seek(offset)) return handle_->LastError();
+  recordBuffer_.resize(recordSize_);
+  if (ErrorCode error = ReadExactly(*handle_, recordBuffer_.data(), recordSize_)) return error;
+
+  // Record 0 is checked before its data is read, so that a partition whose
+  // record 0 is not the MFT's costs no reading.
+  {
+    MFTRecord probe;
+    probe.SetGeometry(partitionOffset(), recordSize_, clusterSize_);
+    probe.SetDiagnosticStream(diagnostics_);
+    if (ErrorCode error = probe.TryParse(recordBuffer_.data(), recordBuffer_.size(), false,
+                                         kMaxAttributeData, nullptr, nullptr)) {
+      return error;
+    }
+    if (!NamedMft(probe.fileName)) return kErrorBadDevice;
+  }
+
+  MFTRecord record;
+  record.handle = handle_.get();
+  record.SetGeometry(partitionOffset(), recordSize_, clusterSize_);
+  record.SetDiagnosticStream(diagnostics_);
+  try {
+    if (ErrorCode error = record.TryParse(recordBuffer_.data(), recordBuffer_.size(), true,
+                                          kMaxAttributeData, loadFilter, nullptr)) {
+      return error;
+    }
+  } catch (const std::bad_alloc&) {
+    return kErrorNotEnoughMemory;
+  }
+  mftData_.swap(record.data);
+  mftRuns_.swap(record.runs);
+  pathCache_.clear();
+  attributeCounts_ = record.attributeCounts;
+  return kErrorSuccess;
+}
+
+}  // namespace skerry

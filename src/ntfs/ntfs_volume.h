@@ -1,0 +1,81 @@
+#pragma once
+// One NTFS volume, read through the physical disk that holds it: the boot
+// sector's geometry, the MFT loaded into memory in one pass (optionally
+// filtered as it arrives), and the MFT's runs for later reads of single records.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "filters/fs_filter.h"
+#include "ntfs/mft_record.h"
+#include "ntfs/partition_entry.h"
+#include "ntfs/run_entry.h"
+#include "platform/device.h"
+#include "platform/errors.h"
+
+namespace skerry {
+
+class NtfsVolume {
+ public:
+  NtfsVolume();
+  explicit NtfsVolume(DeviceOpener& opener);
+  NtfsVolume(const NtfsVolume&) = delete;
+  NtfsVolume& operator=(const NtfsVolume&) = delete;
+  ~NtfsVolume();
+
+  // Attaches to the disk (keeping a disk already attached), reads the
+  // partition's boot sector and loads the MFT. kErrorArithmeticOverflow for
+  // a partition whose start does not fit 32 bits.
+  ErrorCode Mount(std::u16string_view physicalName, const PartitionEntry& entry, char16_t separator,
+                  FsFilter* loadFilter);
+  // kErrorInvalidDrive when the partition holds no NTFS boot sector,
+  // kErrorInvalidParameter when its geometry is out of bounds.
+  ErrorCode ReadBootSector(FsFilter* loadFilter);
+  // Reads record 0 at `mftCluster` and, when it is "$MFT", the MFT's data.
+  // kErrorBadDevice when record 0 is not "$MFT"; kErrorFileCorrupt when it is
+  // damaged; kErrorNotEnoughMemory when the MFT does not fit in memory.
+  ErrorCode LoadMft(uint64_t mftCluster, FsFilter* loadFilter);
+
+  // Where the record parser's diagnostic line goes (standard output unless set).
+  void SetDiagnosticStream(std::wostream* stream) { diagnostics_ = stream; }
+
+  char16_t separator() const { return separator_; }
+  BlockDevice* handle() const { return handle_.get(); }
+  bool loaded() const { return loaded_; }
+  uint32_t startSector() const { return startSector_; }
+  uint32_t clusterSize() const { return clusterSize_; }
+  uint32_t bytesPerSector() const { return bytesPerSector_; }
+  uint32_t recordSize() const { return recordSize_; }
+  // bytesPerSector × startSector: where the partition begins on the disk.
+  uint64_t partitionOffset() const { return uint64_t{bytesPerSector_} * startSector_; }
+  // Records back to back, recordSize bytes each; position k is record k
+  // unless a load filter dropped records. The parser fixes records up in place.
+  std::vector<uint8_t>& mftData() { return mftData_; }
+  const std::vector<uint8_t>& mftData() const { return mftData_; }
+  // The runs that hold the MFT's data, in the order of its virtual clusters.
+  const std::vector<RunEntry>& mftRuns() const { return mftRuns_; }
+  const AttributeCounts& attributeCounts() const { return attributeCounts_; }
+  std::map<uint64_t, std::u16string>& pathCache() { return pathCache_; }
+
+ private:
+  DeviceOpener& opener_;
+  char16_t separator_ = u'\\';
+  std::unique_ptr<BlockDevice> handle_;
+  bool loaded_ = false;
+  uint32_t startSector_ = 0;
+  uint32_t clusterSize_ = 0;
+  uint32_t bytesPerSector_ = 0;
+  std::vector<uint8_t> mftData_;
+  std::vector<uint8_t> recordBuffer_;
+  uint32_t recordSize_ = 0;
+  std::vector<RunEntry> mftRuns_;
+  std::map<uint64_t, std::u16string> pathCache_;
+  AttributeCounts attributeCounts_{};
+  std::wostream* diagnostics_ = nullptr;
+};
+
+}  // namespace skerry

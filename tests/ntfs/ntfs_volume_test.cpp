@@ -1,0 +1,286 @@
+#include "ntfs/ntfs_volume.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ntfs/partition_table.h"
+#include "ntfs/recording_filter.h"
+#include "platform/bytes.h"
+#include "platform/text.h"
+#include "support/memory_disk.h"
+#include "support/record_builder.h"
+#include "support/volume_builder.h"
+
+namespace skerry {
+namespace {
+
+using test::DiskImage;
+using test::EncodeRunList;
+using test::MemoryOpener;
+using test::MftRun;
+using test::RecordBuilder;
+using test::RecordingFilter;
+using test::VolumeBuilder;
+using test::VolumeLayout;
+
+constexpr char16_t kDisk[] = u"\\\\.\\PhysicalDrive1";
+
+class NtfsVolumeTest : public ::testing::Test {
+ protected:
+  ErrorCode Mount(const VolumeBuilder& builder, FsFilter* filter = nullptr) {
+    disk = builder.Build();
+    opener.Add(kDisk, disk);
+    std::vector<PartitionEntry> list;
+    EXPECT_EQ(ReadPartitionTable(opener, kDisk, list, kAllPartitionKinds), kErrorSuccess);
+    entry = list.at(0);
+    volume = std::make_unique<NtfsVolume>(opener);
+    volume->SetDiagnosticStream(&diagnostics);
+    return volume->Mount(kDisk, entry, u'/', filter);
+  }
+  std::u16string NameAt(size_t position) {
+    MFTRecord record;
+    record.SetGeometry(0, volume->recordSize(), volume->clusterSize());
+    EXPECT_EQ(record.Parse(volume->mftData().data() + position * volume->recordSize(),
+                           volume->recordSize(), false, kMaxAttributeData, nullptr, nullptr),
+              kErrorSuccess);
+    std::u16string name;
+    for (size_t i = 0; i < NameLength(record.fileName); ++i) {
+      name.push_back(NameUnit(record.fileName, i));
+    }
+    return name;
+  }
+  size_t Records() const { return volume->mftData().size() / volume->recordSize(); }
+
+  std::shared_ptr<DiskImage> disk;
+  MemoryOpener opener;
+  PartitionEntry entry;
+  std::unique_ptr<NtfsVolume> volume;
+  std::wostringstream diagnostics;
+};
+
+TEST_F(NtfsVolumeTest, ConstructedVolumeIsUnattached) {
+  NtfsVolume fresh(opener);
+  EXPECT_EQ(fresh.handle(), nullptr);
+  EXPECT_FALSE(fresh.loaded());
+  EXPECT_EQ(fresh.separator(), u'\\');
+  EXPECT_EQ(fresh.recordSize(), 0u);
+  EXPECT_TRUE(fresh.mftData().empty());
+}
+
+TEST_F(NtfsVolumeTest, MountLoadsTheWholeMft) {
+  VolumeBuilder builder;
+  builder.AddFiles(20);
+  ASSERT_EQ(Mount(builder), kErrorSuccess);
+  EXPECT_TRUE(volume->loaded());
+  EXPECT_EQ(volume->separator(), u'/');
+  EXPECT_EQ(volume->startSector(), 128u);
+  EXPECT_EQ(volume->bytesPerSector(), 512u);
+  EXPECT_EQ(volume->clusterSize(), 4096u);
+  EXPECT_EQ(volume->recordSize(), 1024u);
+  ASSERT_EQ(Records(), 21u);
+  EXPECT_EQ(NameAt(0), u"$MFT");
+  EXPECT_EQ(NameAt(20), u"file20");
+  ASSERT_EQ(volume->mftRuns().size(), 1u);
+  EXPECT_EQ(volume->mftRuns()[0].lcn, 4);
+  EXPECT_EQ(volume->mftRuns()[0].byteLength, 6u * 4096);
+  AttributeCounts expected{};
+  expected[1] = expected[3] = expected[8] = expected[15] = 1;  // record 0's alone
+  EXPECT_EQ(volume->attributeCounts(), expected);
+}
+
+TEST_F(NtfsVolumeTest, RecordZeroIsReadAtTheMftCluster) {
+  for (uint8_t clustersPerRecord : {0xF6, 0xF4}) {
+    VolumeLayout layout;
+    layout.clustersPerRecord = clustersPerRecord;
+    layout.recordSize = clustersPerRecord == 0xF6 ? 1024 : 4096;
+    layout.mftRuns = {MftRun{37, 4}};
+    VolumeBuilder builder(layout);
+    builder.AddFiles(3);
+    ASSERT_EQ(Mount(builder), kErrorSuccess);
+    EXPECT_EQ(volume->recordSize(), layout.recordSize);
+    EXPECT_EQ(Records(), 4u);
+    EXPECT_EQ(disk->reads.at(2).offset, 128u * 512 + 37 * 4096);
+    EXPECT_EQ(disk->reads.at(2).requested, layout.recordSize);
+  }
+}
+
+TEST_F(NtfsVolumeTest, MftInThreeRunsIsLoadedInOrder) {
+  VolumeLayout layout;
+  layout.mftRuns = {MftRun{40, 2}, MftRun{10, 3}, MftRun{60, 1}};
+  VolumeBuilder builder(layout);
+  builder.AddFiles(23);
+  ASSERT_EQ(Mount(builder), kErrorSuccess);
+  ASSERT_EQ(Records(), 24u);
+  for (size_t k = 1; k < 24; ++k) {
+    std::string name = "file";
+    name += std::to_string(k);
+    EXPECT_EQ(NameAt(k), Widen(name));
+  }
+  EXPECT_EQ(NameAt(8), u"file8");
+  EXPECT_EQ(NameAt(23), u"file23");
+  ASSERT_EQ(volume->mftRuns().size(), 3u);
+  EXPECT_EQ(volume->mftRuns()[1].lcn, 10);
+  EXPECT_EQ(volume->mftRuns()[2].lcn, 60);
+  EXPECT_EQ(volume->mftRuns()[2].byteLength, 4096u);
+}
+
+TEST_F(NtfsVolumeTest, LoadFilterKeepsWhatItAccepts) {
+  VolumeBuilder builder;
+  builder.AddFiles(39);
+  RecordingFilter everySecond(
+      [](const std::u16string& name) { return name == u"$MFT" || (name.back() - u'0') % 2 == 0; });
+  ASSERT_EQ(Mount(builder, &everySecond), kErrorSuccess);
+  ASSERT_EQ(Records(), 20u);
+  EXPECT_EQ(NameAt(1), u"file2");
+  EXPECT_EQ(NameAt(19), u"file38");
+  EXPECT_EQ(everySecond.names.size(), 40u);
+  // Record 0's counters plus those of the 40 records tested.
+  EXPECT_EQ(volume->attributeCounts()[3], 41);
+}
+
+// ntfs-3g leaves the records of the MFT's last run past its data size zeroed;
+// Windows formats them. Either way they are not part of the MFT.
+TEST_F(NtfsVolumeTest, RecordsPastTheDataSizeAreNotLoaded) {
+  for (bool filtered : {false, true}) {
+    SCOPED_TRACE(filtered ? "filtered" : "unfiltered");
+    VolumeLayout layout;
+    layout.mftRuns = {MftRun{4, 8}};  // room for 32 records
+    layout.mftDataSize = 18 * 1024;
+    VolumeBuilder builder(layout);
+    builder.AddFiles(31);
+    RecordingFilter all;
+    ASSERT_EQ(Mount(builder, filtered ? &all : nullptr), kErrorSuccess);
+    EXPECT_EQ(Records(), 18u);
+    EXPECT_EQ(NameAt(17), u"file17");
+    ASSERT_EQ(volume->mftRuns().size(), 1u);
+    EXPECT_EQ(volume->mftRuns()[0].byteLength, 5u * 4096);
+  }
+}
+
+TEST_F(NtfsVolumeTest, RecordsWithoutNameOrTimesPresentZerosToTheFilter) {
+  VolumeBuilder builder;
+  builder.AddFiles(2);
+  builder.SetRecord(3, RecordBuilder().NonResidentData(EncodeRunList({{4, 100}}), 16000).Build());
+  RecordingFilter filter;
+  ASSERT_EQ(Mount(builder, &filter), kErrorSuccess);
+  ASSERT_EQ(filter.names.size(), 4u);
+  EXPECT_EQ(filter.names[2], u"file2");
+  EXPECT_NE(filter.standardInfos[2], StandardInfoBlock{});
+  EXPECT_EQ(filter.standardInfos[3], StandardInfoBlock{});
+  // Only the data size that the record's own $DATA sets.
+  FileNameBlock expected{};
+  StoreLe64(expected.data() + kFnDataSize, 16000);
+  EXPECT_EQ(filter.fileNames[3], expected);
+  EXPECT_EQ(filter.streamCounts[3], 1u);
+}
+
+TEST_F(NtfsVolumeTest, RecordZeroMustBeTheMft) {
+  VolumeBuilder builder;
+  builder.AddFiles(4);
+  builder.SetRecordZero(RecordBuilder()
+                            .StandardInformation(1)
+                            .FileName(u"$MFTMirr")
+                            .NonResidentData(EncodeRunList({{2, 4}}), 5 * 1024)
+                            .Build());
+  EXPECT_EQ(Mount(builder), kErrorSuccess);
+
+  builder.SetRecordZero(RecordBuilder()
+                            .StandardInformation(1)
+                            .FileName(u"$MFX")
+                            .NonResidentData(EncodeRunList({{2, 4}}), 5 * 1024)
+                            .Build());
+  EXPECT_EQ(Mount(builder), kErrorBadDevice);
+  EXPECT_FALSE(volume->loaded());
+  EXPECT_EQ(disk->reads.size(), 3u) << "nothing read beyond record 0";
+
+  std::vector<uint8_t> damaged = builder.MftRecord();
+  StoreLe16(&damaged[6], 40);  // an update sequence reaching beyond the record
+  builder.SetRecordZero(damaged);
+  EXPECT_EQ(Mount(builder), kErrorFileCorrupt);
+}
+
+TEST_F(NtfsVolumeTest, MountFailures) {
+  VolumeBuilder builder;
+  builder.AddFiles(4);
+  ASSERT_EQ(Mount(builder), kErrorSuccess);
+
+  std::vector<uint8_t> fat(512);
+  std::copy_n("\xEB\x58\x90MSDOS5.0", 11, fat.begin());
+  disk->WriteSector(128, fat);
+  EXPECT_EQ(volume->Mount(kDisk, entry, u'\\', nullptr), kErrorInvalidDrive);
+
+  disk = builder.Build();
+  disk->faults.failReadAtOffset = 128 * 512;
+  opener.Add(kDisk, disk);
+  NtfsVolume failing(opener);
+  EXPECT_EQ(failing.Mount(kDisk, entry, u'\\', nullptr), kErrorIoDevice);
+  disk->faults.failReadAtOffset = 128 * 512 + 4 * 4096;
+  EXPECT_EQ(failing.Mount(kDisk, entry, u'\\', nullptr), kErrorIoDevice);
+  disk->faults.failReadAtOffset.reset();
+  disk->bytes.resize(128 * 512 + 4 * 4096 + 100);  // record 0 cut short
+  EXPECT_EQ(failing.Mount(kDisk, entry, u'\\', nullptr), kErrorHandleEof);
+
+  NtfsVolume absent(opener);
+  EXPECT_EQ(absent.Mount(u"\\\\.\\PhysicalDrive5", entry, u'\\', nullptr), kErrorFileNotFound);
+
+  PartitionEntry far = entry;
+  far.startBeyond32Bits = true;
+  EXPECT_EQ(absent.Mount(kDisk, far, u'\\', nullptr), kErrorArithmeticOverflow);
+}
+
+TEST_F(NtfsVolumeTest, BadGeometryIsRefusedBeforeAnyMftRead) {
+  VolumeLayout layout;
+  layout.clustersPerRecord = 0x00;
+  VolumeBuilder builder(layout);
+  builder.AddFiles(1);
+  EXPECT_EQ(Mount(builder), kErrorInvalidParameter);
+  EXPECT_EQ(disk->reads.size(), 2u);
+}
+
+TEST_F(NtfsVolumeTest, SecondMountReusesTheDiskHandle) {
+  VolumeBuilder builder;
+  builder.AddFiles(2);
+  ASSERT_EQ(Mount(builder), kErrorSuccess);
+  BlockDevice* handle = volume->handle();
+  const size_t opens = opener.opened().size();
+  volume->pathCache()[5] = u"";
+  ASSERT_EQ(volume->Mount(u"\\\\.\\PhysicalDrive9", entry, u'\\', nullptr), kErrorSuccess);
+  EXPECT_EQ(volume->handle(), handle);
+  EXPECT_EQ(opener.opened().size(), opens);
+  EXPECT_TRUE(volume->pathCache().empty());
+}
+
+// A damaged record 0 that claims terabytes of MFT must not make the loader
+// allocate for what it claims.
+TEST_F(NtfsVolumeTest, HostileMftSizeCostsOnlyWhatTheDiskHolds) {
+  VolumeBuilder builder;
+  builder.AddFiles(4);
+  builder.SetRecordZero(
+      RecordBuilder()
+          .StandardInformation(1)
+          .FileName(u"$MFT")
+          .NonResidentData(EncodeRunList({{0xFFFFF, 4}, {0xFFFFF, 5}, {0xFFFFF, 6}}),
+                           uint64_t{1} << 40)
+          .Build());
+  EXPECT_EQ(Mount(builder), kErrorHandleEof);
+  EXPECT_FALSE(volume->loaded());
+  uint64_t returned = 0;
+  for (const test::ReadCall& call : disk->reads) {
+    EXPECT_LE(call.requested, std::max<uint64_t>(16 << 20, returned));
+    returned += call.returned;
+  }
+
+  builder.SetRecordZero(
+      RecordBuilder()
+          .StandardInformation(1)
+          .FileName(u"$MFT")
+          .NonResidentData(EncodeRunList({{uint64_t{1} << 30, 4}}), uint64_t{1} << 40)
+          .Build());
+  EXPECT_EQ(Mount(builder), kErrorFileTooLarge);
+}
+
+}  // namespace
+}  // namespace skerry
