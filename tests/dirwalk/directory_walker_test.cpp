@@ -123,26 +123,6 @@ TEST_F(DirectoryWalkerTest, PrintsFilesDepthFirstInEnumerationOrder) {
             (std::vector<std::u16string>{u"x:\\*", u"x:\\sub\\*", u"x:\\sub\\deep\\*"}));
 }
 
-TEST_F(DirectoryWalkerTest, SkipsDotDirectoriesButEntersDotGit) {
-  for (const char16_t* name : {u".git", u".-old", u".#tmp"}) {
-    std::u16string directory = std::u16string(u"x:\\") + name;
-    search.AddSubdirectory(u"x:", name);
-    search.AddFile(directory, u"inside");
-  }
-  EXPECT_EQ(Walk(u"x:"), L"x:\\.git\\inside\n");
-}
-
-TEST_F(DirectoryWalkerTest, PathsGrowPastTheOldFixedLimit) {
-  std::u16string directory = u"x:";
-  const std::u16string longName(200, u'n');
-  for (int level = 0; level < 4; ++level) {
-    search.AddSubdirectory(directory, longName);
-    directory += u"\\" + longName;
-  }
-  search.AddFile(directory, u"leaf.txt");
-  EXPECT_EQ(Walk(u"x:"), ToWide(directory) + L"\\leaf.txt\n");
-}
-
 TEST_F(DirectoryWalkerTest, RecordFilterSeesTheFileAsTheMftLoaderWould) {
   const uint64_t fiveGiB = 5ull << 30;
   const uint64_t time = 130225536000000000ull;
