@@ -158,6 +158,9 @@ int OpenDirectory(const std::string& path) {
   size_t start = 0;
   std::string piece;
   while (start < path.size()) {
+    // A piece that began with a slash would start again from the root.
+    if (base != AT_FDCWD) start = path.find_first_not_of('/', start);
+    if (start == std::string::npos) break;
     size_t end = start + PATH_MAX - 1;
     if (end >= path.size()) {
       end = path.size();
@@ -190,7 +193,8 @@ constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
 // Times before 1601 become 0 and times past FILETIME's range its largest value.
 uint64_t FileTimeFromTimespec(const struct timespec& t) {
   if (t.tv_sec < -kSecondsFrom1601To1970) return 0;
-  uint64_t seconds = static_cast<uint64_t>(t.tv_sec + kSecondsFrom1601To1970);
+  // Unsigned, so that a time near the end of time_t's range cannot overflow.
+  uint64_t seconds = static_cast<uint64_t>(t.tv_sec) + uint64_t{kSecondsFrom1601To1970};
   if (seconds > (UINT64_MAX - kTicksPerSecond) / kTicksPerSecond) return UINT64_MAX;
   return seconds * kTicksPerSecond + static_cast<uint64_t>(t.tv_nsec) / 100;
 }

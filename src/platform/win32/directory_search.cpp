@@ -99,7 +99,9 @@ class Win32DirectorySearch final : public DirectorySearch {
     // The directory is the search name without its final \*.
     size_t cut = systemName.rfind(u'\\');
     std::u16string directory = systemName.substr(0, cut == std::u16string::npos ? 0 : cut);
-    if (directory.size() == 2 && directory[1] == u':') directory.push_back(u'\\');
+    // A drive's root needs its backslash: c: alone is the current directory
+    // of c:, and \\?\c: the volume device.
+    if (directory.empty() || directory.back() == u':') directory.push_back(u'\\');
     return std::make_unique<Win32Enumeration>(handle, std::move(directory));
   }
 
