@@ -60,8 +60,8 @@ const ManifestPartition& TestDisk::NtfsPartition(int n) const {
 
 void RunDiskBuilder(const std::string& description, const std::string& image) {
   // libntfs-3g is not built with the sanitizers; its own leaks are not ours to report.
-  const ProcessResult result =
-      RunProcess({kDiskBuilder, description, image}, {{"ASAN_OPTIONS", "detect_leaks=0"}});
+  const ProcessResult result = RunProcess({kDiskBuilder, description, image},
+                                          {{"ASAN_OPTIONS", "detect_leaks=0:abort_on_error=1"}});
   if (result.status != 0) {
     throw std::runtime_error("the disk builder failed on " + description + ":\n" + result.err +
                              result.out);

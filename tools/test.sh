@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Builds and tests everything, failing on the first failure:
+#   1. Release build and its tests (unit and end-to-end);
+#   2. AddressSanitizer + UndefinedBehaviorSanitizer build and its tests;
+#   3. the static Windows skerry.exe, cross-compiled with mingw-w64.
+# Build trees: build/ (shared with demo.sh), build-asan/, build-mingw/.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=${SKERRY_JOBS:-2}
+"$root/tools/setup.sh"
+
+configure_and_build() {
+  local dir=$1
+  shift
+  cmake -S "$root" -B "$dir" -G Ninja "$@" >"$dir.configure.log" 2>&1 ||
+    { cat "$dir.configure.log"; return 1; }
+  ninja -C "$dir" -j"$jobs" >"$dir.build.log" 2>&1 || { tail -n 60 "$dir.build.log"; return 1; }
+}
+
+# Runs ctest in a build tree; the whole output goes to a log, the summary to the console.
+run_tests() {
+  local dir=$1 title=$2 status=0
+  ctest --test-dir "$dir" -j"$jobs" --output-on-failure >"$dir/ctest.log" 2>&1 || status=$?
+  if [ "$status" -ne 0 ]; then
+    grep -v -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* (Passed|Skipped)' "$dir/ctest.log" | tail -n 200
+  fi
+  echo "== $title"
+  grep -E 'tests passed|tests failed|Total Test time' "$dir/ctest.log" || true
+  return "$status"
+}
+
+mkdir -p "$root/build"
+echo "== Release build"
+configure_and_build "$root/build" -DCMAKE_BUILD_TYPE=Release
+run_tests "$root/build" "Release tests"
+
+echo "== Sanitizer build"
+configure_and_build "$root/build-asan" -DSKERRY_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  run_tests "$root/build-asan" "Sanitizer tests"
+
+echo "== Windows cross build"
+configure_and_build "$root/build-mingw" -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DSKERRY_TESTS=OFF -DSKERRY_TOOLS=OFF
+test -f "$root/build-mingw/skerry.exe"
+echo "built $root/build-mingw/skerry.exe"
+echo "== all builds and tests passed"
