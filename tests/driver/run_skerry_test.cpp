@@ -60,12 +60,12 @@ struct Outcome {
 };
 
 Outcome RunWith(std::vector<std::u16string> arguments,
-            std::map<std::u16string, ErrorCode> codes = {}) {
+                std::map<std::u16string, ErrorCode> codes = {}) {
   Outcome run;
   DriveRunners runners;
   auto record = [&run, &codes](bool walk) {
     return [&run, &codes, walk](std::u16string_view argument, ScanSettings& settings,
-                               std::wostream&) {
+                                std::wostream&) {
       run.calls.push_back({walk, std::u16string(argument), settings,
                            Describe(*settings.recordFilter), Describe(*settings.directoryFilter)});
       auto code = codes.find(std::u16string(argument));
@@ -170,16 +170,11 @@ TEST(RunSkerry, SwitchesAndAttributeMask) {
     bool showAttributes;
   };
   const Case cases[] = {
-      {{u"-A=hr", u"c:"}, 0x00000003, true},
-      {{u"-A=HS", u"c:"}, 0x00000006, true},
-      {{u"-A=df", u"c:"}, 0xEFFFFFFF, true},
-      {{u"-A=fd", u"c:"}, 0xFFFFFFFF, true},
-      {{u"-A=c", u"c:"}, 0x00000800, true},
-      {{u"-A=", u"c:"}, 0, true},
-      {{u"-A=hx", u"c:"}, 0x00000002, true},
-      {{u"-A=h", u"-A=s", u"c:"}, 0x00000004, false},
-      {{u"-Q", u"-A=h", u"c:"}, 0x00000002, true},
-      {{u"-A=h", u"-Q", u"c:"}, 0x00000004, true},
+      {{u"-A=hr", u"c:"}, 0x00000003, true},       {{u"-A=HS", u"c:"}, 0x00000006, true},
+      {{u"-A=df", u"c:"}, 0xEFFFFFFF, true},       {{u"-A=fd", u"c:"}, 0xFFFFFFFF, true},
+      {{u"-A=c", u"c:"}, 0x00000800, true},        {{u"-A=", u"c:"}, 0, true},
+      {{u"-A=hx", u"c:"}, 0x00000002, true},       {{u"-A=h", u"-A=s", u"c:"}, 0x00000004, false},
+      {{u"-Q", u"-A=h", u"c:"}, 0x00000002, true}, {{u"-A=h", u"-Q", u"c:"}, 0x00000004, true},
       {{u"-ITSA", u"c:"}, 0xFFFFFFFF, true},
   };
   for (const Case& c : cases) {
@@ -193,11 +188,13 @@ TEST(RunSkerry, SwitchesAndAttributeMask) {
   EXPECT_EQ(hx.err, L"Invalid attribute argument:=hx\n");
   EXPECT_EQ(hx.status, 0);
 
-  const ScanSettings& s = RunWith({u"-ITSDV#Q", u"c:"}).calls[0].settings;
+  const Outcome all = RunWith({u"-ITSDV#Q", u"c:"});
+  const ScanSettings& s = all.calls[0].settings;
   EXPECT_TRUE(s.showIndex && s.showTime && s.showSize && s.showVcn && s.showNameCount &&
               s.showStreamCount && s.queryMode);
   EXPECT_FALSE(s.showDirectory);
-  const ScanSettings& twice = RunWith({u"-ITSD", u"-ITSD", u"c:"}).calls[0].settings;
+  const Outcome again = RunWith({u"-ITSD", u"-ITSD", u"c:"});
+  const ScanSettings& twice = again.calls[0].settings;
   EXPECT_FALSE(twice.showIndex || twice.showTime || twice.showSize);
   EXPECT_TRUE(twice.showDirectory);
 }
@@ -323,7 +320,7 @@ TEST(RunSkerry, StatusIsTheOrOfTheDrivesCodes) {
 
 TEST(RunSkerry, SlowWalkStartsAtTheArgumentsLastBackslash) {
   const Outcome run = RunWith({u"-z", u"c:\\windows\\system32\\*.dll", u"c:", u"c:\\*.dll"},
-                          {{u"c:\\windows\\system32", 5}, {u"c:", 2}});
+                              {{u"c:\\windows\\system32", 5}, {u"c:", 2}});
   ASSERT_EQ(run.calls.size(), 3u);
   for (const Call& call : run.calls) EXPECT_TRUE(call.walk);
   EXPECT_EQ(run.calls[0].argument, u"c:\\windows\\system32");
@@ -384,9 +381,14 @@ TEST(DrivePathPattern, KeepsTheSeparatorOnlyBeforeADirectoryPart) {
     std::u16string_view pattern;
   };
   const Case cases[] = {
-      {u"c:", u""},          {u"c:\\", u""},          {u"c:x", u""},
-      {u"c:\\*.dll", u"*.dll"}, {u"c:x.bin", u"x.bin"}, {u"c:\\dir\\*.txt", u"\\dir\\*.txt"},
-      {u"c:\\dir\\", u"\\dir\\"}, {u"abcd", u""},
+      {u"c:", u""},
+      {u"c:\\", u""},
+      {u"c:x", u""},
+      {u"c:\\*.dll", u"*.dll"},
+      {u"c:x.bin", u"x.bin"},
+      {u"c:\\dir\\*.txt", u"\\dir\\*.txt"},
+      {u"c:\\dir\\", u"\\dir\\"},
+      {u"abcd", u""},
   };
   for (const Case& c : cases) EXPECT_EQ(DrivePathPattern(c.argument, u'\\'), c.pattern);
 }
