@@ -38,6 +38,7 @@ class DeviceTest : public ::testing::Test {
     fs::create_symlink("physicaldrive1/partition2", devices_ / "d::");
     fs::create_symlink(image_, devices_ / "e::");
     fs::create_symlink("nowhere", devices_ / "f::");
+    fs::create_symlink("g::", devices_ / "g::");
     fs::create_directory(devices_ / "physicaldrive3");
     environment_.Set("SKERRY_DOSDEVICES", devices_.string());
   }
@@ -69,6 +70,7 @@ TEST_F(DeviceTest, NamesMapToTheirEntriesOrFailLikeWindows) {
       {u"\\\\.\\PhysicalDrive<", kErrorFileNotFound},
       {u"\\\\.\\Q:", kErrorFileNotFound},
       {u"\\\\.\\F:", kErrorFileNotFound},              // a link that leads nowhere
+      {u"\\\\.\\G:", kErrorCantResolveFilename},       // a link to itself
       {u"\\\\.\\PhysicalDrive3", kErrorAccessDenied},  // a directory is no disk
       {u"C:\\disk.img", kErrorFileNotFound},
   };
