@@ -9,8 +9,7 @@ int Run(const std::vector<std::u16string>& args) {
   std::wostream& out = skerry::StandardOutput();
   std::wostream& err = skerry::StandardError();
   const int status = skerry::RunSkerry(args, out, err, skerry::SystemDriveRunners());
-  out.flush();
-  err.flush();
+  skerry::FlushStandardStreams();
   return status;
 }
 

@@ -200,7 +200,7 @@ int RunSkerry(const std::vector<std::u16string>& args, std::wostream& out, std::
   for (size_t i = first; i < args.size(); ++i) {
     const std::u16string_view argument = args[i];
     settings.SaveFilters();
-    settings.hasDirectoryFilter = settings.directoryFilter->FiltersOnLoad();
+    settings.hasDirectoryFilter = !settings.directoryFilter->predicates().empty();
     if (argument.size() > 3 && argument[1] == u':') {
       // A drive argument's own pattern is never inverted, whatever -! said.
       AddFilePattern(DrivePathPattern(argument, settings.separator), settings, true);
