@@ -73,7 +73,7 @@ TEST(WildMatch, ManyStarsAgainstALongTextFinish) {
   EXPECT_FALSE(WildMatch(manyStars, text));
 }
 
-// The matcher as first described: one recursive attempt per candidate of a
+// The plain recursive matcher: one recursive attempt per candidate of a
 // "*". The fast matcher must agree with it on every input.
 bool ReferenceMatch(std::u16string_view p, size_t i, std::u16string_view t, size_t j) {
   auto P = [&](size_t k) { return k < p.size() ? p[k] : u'\0'; };
