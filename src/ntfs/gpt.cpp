@@ -82,11 +82,14 @@ ErrorCode ReadGuidPartitionTable(BlockDevice& disk, std::vector<PartitionEntry>&
     return kErrorDiskCorrupt;
   }
 
-  std::vector<uint8_t> array(arrayBytes);
-  if (ErrorCode error = ReadAt(disk, arrayLba, array.data(), static_cast<uint32_t>(arrayBytes))) {
+  // Disks are read in whole sectors; the CRC covers the entries alone.
+  const uint64_t sectorBytes =
+      (arrayBytes + kDiskSectorSize - 1) / kDiskSectorSize * kDiskSectorSize;
+  std::vector<uint8_t> array(sectorBytes);
+  if (ErrorCode error = ReadAt(disk, arrayLba, array.data(), static_cast<uint32_t>(sectorBytes))) {
     return error;
   }
-  const ByteView entries(array.data(), array.size());
+  const ByteView entries(array.data(), arrayBytes);
   if (Crc32(entries) != view.le32(kArrayCrcField)) return kErrorCrc;
 
   for (uint32_t i = 0; i < entryCount; ++i) {

@@ -171,6 +171,14 @@ TEST_F(PartitionTableTest, ProtectiveEntryLeadsToTheGuidTable) {
   EXPECT_FALSE(list[1].startBeyond32Bits);
   // Kept in its place, so that the partitions after it keep their numbers.
   EXPECT_TRUE(list[2].startBeyond32Bits);
+
+  // An array that ends inside a sector is read in whole sectors.
+  disk->bytes.clear();
+  test::WriteGpt(*disk, {{34, 99}, {100, 199}}, 5);
+  disk->bytes.resize(64 * 512);
+  ASSERT_EQ(Read(), kErrorSuccess);
+  EXPECT_EQ(Starts(), (std::vector<uint32_t>{34, 100}));
+  EXPECT_EQ(disk->reads.back().requested, 1024u);
 }
 
 TEST_F(PartitionTableTest, DamagedGuidTablesAreReported) {
