@@ -61,6 +61,8 @@ class FileDescription {
   // The directory path of the file's parent: empty for the root, else
   // the separator followed by the names joined by it (\docs\2013).
   virtual std::u16string_view DirectoryPath() const = 0;
+  // Whether the file's record is in use (a deleted file's record is not).
+  virtual bool InUse() const { return true; }
 
  protected:
   ~FileDescription() = default;

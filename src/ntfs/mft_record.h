@@ -87,6 +87,7 @@ class MFTRecord final : public FileDescription {
   uint32_t DataStreamCount() const override { return static_cast<uint32_t>(dataCount); }
   // Records have no path while the MFT loads.
   std::u16string_view DirectoryPath() const override { return {}; }
+  bool InUse() const override { return inUse; }
 
   uint32_t RecordSize() const { return recordSize_; }
   uint32_t ClusterSize() const { return clusterSize_; }
