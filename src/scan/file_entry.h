@@ -9,8 +9,13 @@
 
 namespace skerry {
 
+// Path resolution takes a reference's record number from its low 40 bits and
+// never compares sequence numbers.
+inline constexpr uint64_t kRecordNumberMask = 0xFFFFFFFFFF;
+
 // The decoded form of one file record, as the listing prints it and as the
-// directory filters and the directory walk see a file.
+// directory filters and the directory walk see a file. One entry is reused for
+// every record of a scan, so its strings and runs keep their capacity.
 struct FileEntry final : FileDescription {
   uint64_t created = 0;     // FILETIME, UTC
   uint64_t modified = 0;    // FILETIME, UTC
@@ -26,6 +31,9 @@ struct FileEntry final : FileDescription {
   uint32_t nameCount = 0;
   uint32_t dataCount = 0;
   std::vector<RunEntry> runs;
+  // The whole parent reference, sequence number included: 0 means "no parent"
+  // and the record number is its low 40 bits, wider than `parent`.
+  uint64_t parentReference = 0;
 
   uint32_t DataStreamCount() const override { return dataCount; }
   std::u16string_view DirectoryPath() const override { return path; }

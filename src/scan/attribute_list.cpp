@@ -1,0 +1,73 @@
+#include "scan/attribute_list.h"
+
+#include "scan/file_entry.h"
+
+namespace skerry {
+namespace {
+
+constexpr uint64_t kFirstAttribute = 20;
+constexpr uint64_t kBaseRecord = 32;
+constexpr uint32_t kEndMarker = 0xFFFFFFFF;
+
+constexpr uint64_t kAttrLength = 4;
+constexpr uint64_t kAttrNonResident = 8;
+constexpr uint64_t kAttrValueLength = 16;
+constexpr uint64_t kAttrDataSize = 48;
+
+// Attribute list entry fields.
+constexpr uint64_t kEntryLength = 4;
+constexpr uint64_t kEntryReference = 16;
+constexpr uint64_t kEntryMinimum = 26;
+
+}  // namespace
+
+bool FindAttribute(ByteView record, uint32_t type, uint32_t& offset) {
+  if (!record.Contains(kFirstAttribute, 2)) return false;
+  uint64_t at = record.le16(kFirstAttribute);
+  while (record.Contains(at, kAttrLength + 2)) {
+    const uint32_t found = record.le32(at);
+    if (found == kEndMarker) return false;
+    if (found == type) {
+      offset = static_cast<uint32_t>(at);
+      return true;
+    }
+    const uint16_t length = record.le16(at + kAttrLength);
+    if (length == 0) return false;
+    at += length;
+  }
+  return false;
+}
+
+bool AttributeValueSize(ByteView record, uint32_t offset, uint64_t& size) {
+  if (!record.Contains(offset, kAttrNonResident + 1)) return false;
+  if (record.u8(offset + kAttrNonResident) == 0) {
+    if (!record.Contains(offset + kAttrValueLength, 4)) return false;
+    size = record.le32(offset + kAttrValueLength);
+    return true;
+  }
+  if (!record.Contains(offset + kAttrDataSize, 8)) return false;
+  size = record.le64(offset + kAttrDataSize);
+  return true;
+}
+
+bool LastListedRecord(ByteView list, uint32_t type, uint64_t self, uint64_t& record) {
+  bool found = false;
+  uint64_t at = 0;
+  while (list.Contains(at, kEntryMinimum)) {
+    const uint16_t length = list.le16(at + kEntryLength);
+    if (length < kEntryMinimum) break;
+    const uint64_t listed = list.le64(at + kEntryReference) & kRecordNumberMask;
+    if (list.le32(at) == type && listed != self) {
+      record = listed;
+      found = true;
+    }
+    at += length;
+  }
+  return found;
+}
+
+uint64_t BaseRecordReference(ByteView record) {
+  return record.Contains(kBaseRecord, 8) ? record.le64(kBaseRecord) : 0;
+}
+
+}  // namespace skerry

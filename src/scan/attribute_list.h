@@ -1,0 +1,33 @@
+#pragma once
+// What path resolution needs of a record whose $FILE_NAME lives in another
+// record (a directory whose attributes outgrew its base record): where its
+// $ATTRIBUTE_LIST is, and which record the list says holds the name.
+
+#include <cstdint>
+
+#include "platform/bytes.h"
+
+namespace skerry {
+
+inline constexpr uint32_t kAttributeList = 0x20;
+// An attribute list describes at most one record's worth of attributes per
+// extension record; far beyond any sound volume's, and small enough to read.
+inline constexpr uint64_t kMaxAttributeListSize = 256 * 1024;
+
+// Offset of the record's first attribute of `type`; false when it has none or
+// its attributes run out of the record before one is found.
+bool FindAttribute(ByteView record, uint32_t type, uint32_t& offset);
+
+// The attribute's value size: a resident value's length, a non-resident
+// attribute's data size. False when the header does not fit in the record.
+bool AttributeValueSize(ByteView record, uint32_t offset, uint64_t& size);
+
+// The record number of the last entry of `type` in an attribute list that
+// names a record other than `self`; false when there is none. Entries that do
+// not fit in the list end it.
+bool LastListedRecord(ByteView list, uint32_t type, uint64_t self, uint64_t& record);
+
+// The base record reference of a record's header: 0 for a base record.
+uint64_t BaseRecordReference(ByteView record);
+
+}  // namespace skerry

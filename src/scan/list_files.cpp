@@ -1,0 +1,54 @@
+#include "scan/list_files.h"
+
+#include <string>
+
+#include "scan/listing_columns.h"
+#include "scan/scan_loop.h"
+
+namespace skerry {
+namespace {
+
+class ListingWriter final : public EntryVisitor {
+ public:
+  ListingWriter(std::wostream& output, const ScanSettings& settings, const NtfsVolume& volume)
+      : output_(output),
+        header_(ListingHeader(settings)),
+        line_(settings, volume.separator(), volume.clusterSize()) {}
+
+  void Visit(const FileEntry& entry) override {
+    // One failed write must not silence the lines after it.
+    if (!output_.good()) output_.clear();
+    if (headerPending_) {
+      output_ << header_;
+      headerPending_ = false;
+    }
+    line_.Write(output_, entry);
+  }
+
+ private:
+  std::wostream& output_;
+  std::wstring header_;
+  bool headerPending_ = true;
+  ListingLineWriter line_;
+};
+
+}  // namespace
+
+ErrorCode ListFiles(NtfsVolume& volume, std::u16string_view physicalName,
+                    const PartitionEntry& partition, const ScanSettings& settings,
+                    std::wostream& output) {
+  FsFilter* loadFilter = settings.recordFilter.get();
+  if (ErrorCode error = volume.Mount(physicalName, partition, settings.separator, loadFilter)) {
+    return error;
+  }
+  const bool positionsAreRecordNumbers = loadFilter == nullptr || !loadFilter->FiltersOnLoad();
+  return ListMountedVolume(volume, settings, positionsAreRecordNumbers, output);
+}
+
+ErrorCode ListMountedVolume(NtfsVolume& volume, const ScanSettings& settings,
+                            bool positionsAreRecordNumbers, std::wostream& output) {
+  ListingWriter writer(output, settings, volume);
+  return ScanEntries(volume, settings, positionsAreRecordNumbers, writer, &output);
+}
+
+}  // namespace skerry

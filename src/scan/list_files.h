@@ -1,0 +1,31 @@
+#pragma once
+// The default report of a drive: one line per file of the volume that passes
+// the settings' filters, under a header of the switched-on columns.
+
+#include <ostream>
+#include <string_view>
+
+#include "filters/scan_settings.h"
+#include "ntfs/ntfs_volume.h"
+#include "ntfs/partition_entry.h"
+#include "platform/errors.h"
+
+namespace skerry {
+
+// Mounts `volume` (constructed, not yet mounted) on the disk `physicalName`
+// at `partition`, loading the MFT through the settings' record filter, and
+// lists it to `output`. The header is written just before the first line; a
+// volume on which nothing is selected writes nothing. Returns Mount's code
+// (nothing written), kErrorFileCorrupt when records could not be decoded (the
+// listing of all the others is complete), or 0.
+ErrorCode ListFiles(NtfsVolume& volume, std::u16string_view physicalName,
+                    const PartitionEntry& partition, const ScanSettings& settings,
+                    std::wostream& output);
+
+// Lists a volume that is already mounted. `positionsAreRecordNumbers` tells
+// whether the MFT was loaded without a filter that drops records, which lets
+// directory records come from memory rather than from the disk.
+ErrorCode ListMountedVolume(NtfsVolume& volume, const ScanSettings& settings,
+                            bool positionsAreRecordNumbers, std::wostream& output);
+
+}  // namespace skerry

@@ -1,0 +1,38 @@
+#pragma once
+// The listing's header and lines: the columns that the settings switch on,
+// then the drive, the directory path and the name.
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "filters/scan_settings.h"
+#include "scan/file_entry.h"
+
+namespace skerry {
+
+// The header: the titles of the switched-on columns and "Path", a line feed
+// at the end. Built once per listing.
+std::wstring ListingHeader(const ScanSettings& settings);
+
+class ListingLineWriter {
+ public:
+  // `separator` goes between path and name; `clusterSize` turns run lengths
+  // into clusters.
+  ListingLineWriter(const ScanSettings& settings, char16_t separator, uint32_t clusterSize);
+
+  // Writes the entry's line, ending with a line feed and a flush.
+  void Write(std::wostream& out, const FileEntry& entry);
+
+ private:
+  void WriteColumns(std::wostream& out, const FileEntry& entry);
+
+  const ScanSettings& settings_;
+  char16_t separator_;
+  uint32_t clusterSize_;
+  std::wstring columnSeparator_;
+  // The line's text part (drive, path and name), reused for every line.
+  std::wstring text_;
+};
+
+}  // namespace skerry
