@@ -37,6 +37,7 @@ struct FileEntry final : FileDescription {
 
   uint32_t DataStreamCount() const override { return dataCount; }
   std::u16string_view DirectoryPath() const override { return path; }
+  bool InUse() const override { return !deleted; }
 };
 
 }  // namespace skerry

@@ -1,0 +1,205 @@
+#include "scan/scan_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/bytes.h"
+#include "scan/entry_reader.h"
+#include "scan/list_files.h"
+#include "scan/test_volume.h"
+#include "support/record_builder.h"
+
+namespace skerry {
+namespace {
+
+using test::kArchive;
+using test::kRootRecord;
+using test::RecordBuilder;
+using test::TestVolume;
+
+class RecordingVisitor : public EntryVisitor {
+ public:
+  void Visit(const FileEntry& entry) override {
+    names.push_back(std::u16string(entry.path) + u"\\" + entry.name);
+  }
+  std::vector<std::u16string> names;
+};
+
+std::vector<std::u16string> Scan(TestVolume& volume, const ScanSettings& settings,
+                                 ErrorCode expected = kErrorSuccess) {
+  EXPECT_EQ(volume.Mount(), kErrorSuccess);
+  RecordingVisitor visitor;
+  EXPECT_EQ(ScanEntries(volume.volume(), settings, true, visitor), expected);
+  return visitor.names;
+}
+
+TEST(AttributeSelectionTest, MaskStreamCountAndSystemRule) {
+  struct Case {
+    uint32_t attributes;
+    uint32_t dataCount;
+    uint32_t nameCount;
+    bool sparse;
+    uint32_t mask;
+    bool showStreamCount;
+    bool selected;
+  };
+  const Case cases[] = {
+      {0x20, 1, 1, false, 0xFFFFFFFF, false, true},
+      {0, 1, 1, false, 0xFFFFFFFF, false, true},
+      {0x20, 1, 1, false, 0x2, false, false},
+      {0x22, 1, 1, false, 0x2, false, true},
+      // -# also selects files of several streams or names, whatever the mask.
+      {0x20, 2, 1, false, 0x2, true, true},
+      {0x20, 1, 2, false, 0x2, true, true},
+      {0x20, 2, 1, false, 0x2, false, false},
+      {0x20, 1, 1, false, 0x2, true, false},
+      // The system mask (-Q) also takes files without attributes and sparse files.
+      {0, 1, 1, false, 0x4, false, true},
+      {0x20, 1, 1, true, 0x4, false, true},
+      {0x20, 1, 1, false, 0x4, false, false},
+      {0, 1, 1, true, 0x2, false, false},
+      {0x10000000, 0, 1, false, 0x10000000, false, true},
+  };
+  for (const Case& c : cases) {
+    FileEntry entry;
+    entry.attributes = c.attributes;
+    entry.dataCount = c.dataCount;
+    entry.nameCount = c.nameCount;
+    entry.sparse = c.sparse;
+    EXPECT_EQ(PassesAttributeSelection(entry, c.mask, c.showStreamCount), c.selected)
+        << std::hex << c.attributes << " mask " << c.mask << std::dec << " data " << c.dataCount
+        << " names " << c.nameCount << " sparse " << c.sparse << " -# " << c.showStreamCount;
+  }
+}
+
+TEST(EntryReaderTest, DecodesTheRecordAtAPosition) {
+  TestVolume volume;
+  // Parent reference with sequence number 3 and record 0x1'0000'0040: the
+  // entry keeps the low 32 bits, resolution takes the low 40.
+  constexpr uint64_t kParent = (uint64_t{3} << 48) | 0x0100000040;
+  volume.Record(30,
+                RecordBuilder()
+                    .StandardInformation(1000, 0x20)
+                    .FileName(u"SHORT~1.TXT", kParent, 0x20, 0, 2)
+                    .FileName(u"long name.txt", kParent, 0x21, 0, 1)
+                    .ResidentData(100)
+                    .NonResidentData(test::EncodeRunList({{3, 40}}), 0xABCD000000001234, u"stream")
+                    .Build());
+  volume.Record(31, RecordBuilder().InUse(false).FileName(u"gone.txt").Build());
+  ASSERT_EQ(volume.Mount(), kErrorSuccess);
+  EntryReader reader(volume.volume(), true);
+  StreamFilter observer;
+  FileEntry entry;
+  ASSERT_EQ(reader.ReadEntry(30, entry, false, &observer), kErrorSuccess);
+  EXPECT_EQ(entry.created, 999u);
+  EXPECT_EQ(entry.modified, 1000u);
+  EXPECT_EQ(entry.mftChanged, 1001u);
+  EXPECT_EQ(entry.accessed, 1002u);
+  EXPECT_EQ(entry.name, u"long name.txt");
+  EXPECT_EQ(entry.attributes, 0x21u);
+  EXPECT_EQ(entry.parent, 0x40u);
+  EXPECT_EQ(entry.parentReference, kParent);
+  EXPECT_EQ(entry.nameCount, 2u);
+  EXPECT_EQ(entry.dataCount, 2u);
+  EXPECT_EQ(entry.size, 0x000000001234u);  // the last stream's, low 48 bits
+  ASSERT_EQ(entry.runs.size(), 1u);
+  EXPECT_EQ(entry.runs[0].lcn, 40);
+  EXPECT_FALSE(entry.deleted);
+
+  FileEntry deleted;
+  ASSERT_EQ(reader.ReadEntry(31, deleted, false, &observer), kErrorSuccess);
+  EXPECT_TRUE(deleted.deleted);
+  EXPECT_EQ(deleted.name, u"gone.txt");
+}
+
+TEST(EntryReaderTest, PositionsEndAtTheLastRecordOfTheMft) {
+  TestVolume volume;
+  volume.File(30, u"last.txt", kRootRecord);
+  ASSERT_EQ(volume.Mount(), kErrorSuccess);
+  ASSERT_EQ(volume.volume().mftData().size(), 31u * 1024);
+  EntryReader reader(volume.volume(), true);
+  FileEntry entry;
+  EXPECT_EQ(reader.ReadEntry(30, entry, true, nullptr), kErrorSuccess);
+  EXPECT_EQ(entry.name, u"last.txt");
+  EXPECT_EQ(reader.ReadEntry(31, entry, true, nullptr), kErrorNoMoreFiles);
+  EXPECT_EQ(reader.ReadEntry(0xFFFFFFFF, entry, true, nullptr), kErrorNoMoreFiles);
+
+  NtfsVolume unmounted;
+  EntryReader idle(unmounted, true);
+  EXPECT_EQ(idle.ReadEntry(0, entry, false, nullptr), kErrorInvalidAccess);
+}
+
+TEST(ScanEntriesTest, PassesOverFreeAndNamelessRecords) {
+  TestVolume volume;
+  volume.File(30, u"kept.txt", kRootRecord)
+      .Record(31, RecordBuilder().InUse(false).FileName(u"kept.txt").Build())
+      .Record(32, RecordBuilder().StandardInformation(5).ResidentData(3).Build());
+  ScanSettings settings;
+  EXPECT_EQ(Scan(volume, settings),
+            (std::vector<std::u16string>{u"\\$MFT", u"\\.", u"\\kept.txt"}));
+}
+
+// The record at position 33 does not start with FILE, the one at 35 holds a
+// $FILE_NAME that reaches beyond the record, 37 is zeros: every other file is
+// still listed, and the scan ends with ERROR_FILE_CORRUPT.
+TEST(ScanEntriesTest, DamagedRecordDoesNotHideTheRestOfTheVolume) {
+  TestVolume volume;
+  for (uint64_t record = 30; record < 40; ++record) {
+    std::u16string name = u"f";
+    name.push_back(static_cast<char16_t>(u'0' + record - 30));
+    volume.File(record, name, kRootRecord);
+  }
+  std::vector<uint8_t> bad = test::PlainFileRecord(u"f3", kRootRecord);
+  bad[0] = 'B';
+  volume.Record(33, bad);
+  RecordBuilder overreaching;
+  overreaching.StandardInformation(1).FileName(u"f5", kRootRecord);
+  std::vector<uint8_t> beyond = overreaching.Build();
+  StoreLe32(beyond.data() + overreaching.AttributeOffset(1) + 16, 5000);
+  volume.Record(35, beyond);
+  volume.Record(37, std::vector<uint8_t>(1024, 0));
+
+  ScanSettings settings;
+  EXPECT_EQ(Scan(volume, settings, kErrorFileCorrupt),
+            (std::vector<std::u16string>{u"\\$MFT", u"\\.", u"\\f0", u"\\f1", u"\\f2", u"\\f4",
+                                         u"\\f6", u"\\f8", u"\\f9"}));
+}
+
+// Directory records come from the MFT in memory when it was loaded whole and
+// from the disk otherwise; the listing is the same either way, damaged and
+// looping directories included.
+TEST(ScanEntriesTest, DirectoriesFromMemoryOrFromTheDiskGiveTheSameListing) {
+  TestVolume volume;
+  volume.Directory(30, u"a", kRootRecord)
+      .Directory(31, u"b", 30)
+      .File(32, u"in-b.txt", 31)
+      .Record(33, std::vector<uint8_t>(1024, 0xEE))
+      .Directory(34, u"under-damaged", 33)
+      .File(35, u"deep.txt", 34)
+      .Directory(36, u"loop-x", 37)
+      .Directory(37, u"loop-y", 36)
+      .File(38, u"looped.txt", 36)
+      .File(39, u"orphan.txt", 5000);
+  ASSERT_EQ(volume.Mount(), kErrorSuccess);
+  ScanSettings settings;
+  std::wostringstream fromMemory;
+  std::wostringstream fromDisk;
+  EXPECT_EQ(ListMountedVolume(volume.volume(), settings, true, fromMemory), kErrorFileCorrupt);
+  volume.volume().pathCache().clear();
+  const size_t before = volume.disk().reads.size();
+  EXPECT_EQ(ListMountedVolume(volume.volume(), settings, false, fromDisk), kErrorFileCorrupt);
+  EXPECT_GT(volume.disk().reads.size(), before);
+  EXPECT_EQ(fromMemory.str(), fromDisk.str());
+  // loop-x's line resolves its parent loop-y first; the chain closes at
+  // loop-x, which then heads it: loop-y is \loop-x\loop-y.
+  EXPECT_EQ(fromMemory.str(),
+            L"Path\n\\$MFT\n\\.\n\\a\n\\a\\b\n\\a\\b\\in-b.txt\n\\under-damaged\n"
+            L"\\under-damaged\\deep.txt\n\\loop-x\\loop-y\\loop-x\n\\loop-x\\loop-y\n"
+            L"\\loop-x\\looped.txt\n\\orphan.txt\n");
+}
+
+}  // namespace
+}  // namespace skerry
