@@ -8,6 +8,7 @@
 #include "ntfs/partition_table.h"
 #include "platform/console.h"
 #include "platform/error_line.h"
+#include "report/volume_report.h"
 #include "scan/list_files.h"
 
 namespace skerry {
@@ -74,9 +75,7 @@ ErrorCode ScanDrive(std::u16string_view argument, ScanSettings& settings, std::w
 ErrorCode ScanVolume(NtfsVolume& volume, std::u16string_view physicalName,
                      const PartitionEntry& entry, ScanSettings& settings, std::wostream& output) {
   if (settings.queryMode) {
-    // The volume report takes over here; until it exists the query mode
-    // mounts the volume (loading the MFT through the record filter).
-    return volume.Mount(physicalName, entry, settings.separator, settings.recordFilter.get());
+    return ReportVolumeInformation(volume, physicalName, entry, settings, output);
   }
   return ListFiles(volume, physicalName, entry, settings, output);
 }
