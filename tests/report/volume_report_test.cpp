@@ -6,6 +6,7 @@
 
 #include "filters/add_file_pattern.h"
 #include "filters/match_predicates.h"
+#include "platform/bytes.h"
 #include "support/memory_disk.h"
 #include "support/record_builder.h"
 #include "support/volume_builder.h"
@@ -28,7 +29,7 @@ std::vector<uint8_t> IndexRoot() { return std::vector<uint8_t>(32); }
 // A small volume whose every record was chosen for the report: two free
 // records, a record without $STANDARD_INFORMATION and $FILE_NAME, one system
 // file to list, directories and files of several classes and name types.
-std::shared_ptr<test::DiskImage> ReportDisk() {
+test::VolumeBuilder ReportVolume() {
   test::VolumeBuilder builder;
   builder.SetRecord(1, RecordBuilder()
                            .StandardInformation(kNoLocalTime, 0x06)
@@ -73,7 +74,7 @@ std::shared_ptr<test::DiskImage> ReportDisk() {
                             .FileName(u"$MFT", 5, 0x20, builder.DataSize(), 3)
                             .NonResidentData(EncodeRunList(runs), builder.DataSize())
                             .Build());
-  return builder.Build();
+  return builder;
 }
 
 const std::wstring kTitle =
@@ -106,7 +107,7 @@ const std::wstring kVolumeFileLine =
     L" "
     L"D:\\$Volume\n";
 
-const std::wstring kCounts =
+const std::wstring kCountsOfActiveRecords =
     L"\n====Record Summary (Count)===="
     L"\n              Active:              6"
     L"\n                Free:              2"
@@ -153,7 +154,8 @@ const std::wstring kCounts =
     L"\n  --SIZE--"
     L"\n                Real:           8222"
     L"\n           Allocated:          12288"
-    L"\n"
+    L"\n";
+const std::wstring kFreeRecords =
     L"\n====Free(deleted) Records====\n"
     L"  --ATTRIBUTES (count)--"
     L"\n              Normal:              0"
@@ -183,7 +185,7 @@ const std::wstring kCounts =
 class VolumeReportTest : public ::testing::Test {
  protected:
   VolumeReportTest() {
-    opener.Add(kDisk, ReportDisk());
+    opener.Add(kDisk, ReportVolume().Build());
     partition.startSector = 128;
     // What the command line -Q makes of the settings.
     settings.queryMode = true;
@@ -206,7 +208,8 @@ class VolumeReportTest : public ::testing::Test {
 
 TEST_F(VolumeReportTest, PrintsTheWholeReportOfAVolume) {
   EXPECT_EQ(Report(), kErrorSuccess);
-  EXPECT_EQ(output.str(), kTitle + kListingHeader + kVolumeFileLine + kCounts);
+  EXPECT_EQ(output.str(),
+            kTitle + kListingHeader + kVolumeFileLine + kCountsOfActiveRecords + kFreeRecords);
 }
 
 TEST_F(VolumeReportTest, RecordFiltersTakeNoPartAndDirectoryFiltersNarrowTheListingOnly) {
@@ -217,7 +220,8 @@ TEST_F(VolumeReportTest, RecordFiltersTakeNoPartAndDirectoryFiltersNarrowTheList
   settings.showDirectory = false;
 
   EXPECT_EQ(Report(), kErrorSuccess);
-  EXPECT_EQ(output.str(), kTitle + kListingHeader + kVolumeFileLine + kCounts);
+  EXPECT_EQ(output.str(),
+            kTitle + kListingHeader + kVolumeFileLine + kCountsOfActiveRecords + kFreeRecords);
   // The caller's settings are as they were, and hold their list alone again.
   EXPECT_EQ(settings.recordFilter.get(), callerList.get());
   EXPECT_EQ(callerList.holder()->count, 2);
@@ -226,7 +230,27 @@ TEST_F(VolumeReportTest, RecordFiltersTakeNoPartAndDirectoryFiltersNarrowTheList
 
   AddFilePattern(u"\\nowhere\\*", settings, true);
   EXPECT_EQ(Report(), kErrorSuccess);
-  EXPECT_EQ(output.str(), kTitle + kCounts);
+  EXPECT_EQ(output.str(), kTitle + kCountsOfActiveRecords + kFreeRecords);
+}
+
+// The stream's name lies outside its record. Loading the MFT reads no stream
+// names and counts the record; the listing reads them and passes it over.
+TEST_F(VolumeReportTest, ARecordTheListingCannotDecodeStillGetsTheWholeReport) {
+  RecordBuilder builder;
+  builder.StandardInformation(kTime)
+      .FileName(u"b.txt", 5, 0x20, 100, 1)
+      .NonResidentData(EncodeRunList({{1, 100}}), 100, u"stream");
+  std::vector<uint8_t> record = builder.Build();
+  StoreLe16(record.data() + builder.AttributeOffset(2) + 10, 0xFFF0);
+  // In place of a.txt, another file in use.
+  opener.Add(kDisk, ReportVolume().SetRecord(7, record).Build());
+
+  EXPECT_EQ(Report(), kErrorFileCorrupt);
+  const std::wstring text = output.str();
+  EXPECT_NE(text.find(L"\n====Record Summary (Count)===="
+                      L"\n              Active:              6"),
+            std::wstring::npos);
+  EXPECT_TRUE(text.ends_with(kFreeRecords));
 }
 
 TEST_F(VolumeReportTest, AVolumeThatCannotBeMountedGetsOnlyTheTitle) {
