@@ -12,6 +12,9 @@ namespace {
 
 constexpr uint64_t kRootRecord = 5;
 constexpr size_t kReportLimit = 40;
+// Looking names up costs one process per record; past this many differences
+// the listing is wrong anyway, so the report comes without the lookups.
+constexpr size_t kLookupLimit = 200;
 const std::string kOrphans = "$OrphanFiles";
 
 }  // namespace
@@ -64,7 +67,7 @@ ListingComparison CompareListing(const std::string& listing, const std::string& 
   for (const auto& [record, accepted] : candidates) {
     if (!printed.count(record)) missing.push_back(record);
   }
-  if (!unknown.empty() && !missing.empty() && names) {
+  if (!unknown.empty() && !missing.empty() && missing.size() <= kLookupLimit && names) {
     std::vector<uint64_t> stillMissing;
     for (const uint64_t record : missing) {
       bool matched = false;

@@ -354,25 +354,36 @@ class Populator {
     return names_.back().record;
   }
 
+  // All names first, then all contents: the directory's index then grows in
+  // clusters of its own instead of between the files' data, as it would when a
+  // copy tool fills a new directory, and stays within its base record.
   void Many(const Action& action) {
     const uint64_t parent = EnsureDirectory(action.path);
     const std::string base = action.path == "\\" ? "" : action.path;
     ntfs_inode* directory = Open(parent);
     GeneratedFiles files(action);
     GeneratedFile file;
-    Action contents = action;
+    std::vector<std::pair<uint64_t, uint64_t>> made;  // record, size
+    const size_t first = names_.size();
     while (files.Next(file)) {
-      contents.path = base + "\\" + file.name;
-      contents.size = file.size;
-      CheckFree(contents.path);
+      const std::string path = base + "\\" + file.name;
+      CheckFree(path);
       ntfs_inode* inode = CreateIn(directory, file.name, false, false);
+      const uint64_t record = inode->mft_no;
+      if (ntfs_inode_close_in_dir(inode, directory) != 0) Fail("closing " + path);
+      Register(path, record, false);
+      made.emplace_back(record, file.size);
+    }
+    Action contents = action;
+    for (size_t i = 0; i < made.size(); ++i) {
+      contents.path = names_[first + i].path;
+      contents.size = made[i].second;
+      ntfs_inode* inode = Open(made[i].first);
       WriteContents(inode, u"", contents);
       if (action.times.Any()) SetTimes(inode, action.times);
       SyncOwnFileNames(inode);
-      const uint64_t record = inode->mft_no;
       if (ntfs_inode_close_in_dir(inode, directory) != 0) Fail("closing " + contents.path);
-      Register(contents.path, record, false);
-      if (action.times.Any()) timed_.push_back({record, action.times});
+      if (action.times.Any()) timed_.push_back({made[i].first, action.times});
     }
     Close(directory);
   }
