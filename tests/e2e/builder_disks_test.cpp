@@ -10,6 +10,7 @@
 
 #include "e2e_environment.h"
 #include "listing_comparison.h"
+#include "process_runner.h"
 #include "sleuth_kit.h"
 #include "test_disks.h"
 
@@ -123,6 +124,30 @@ TEST(BuiltDisks, SameDescriptionGivesTheSameImage) {
     fs::remove(image);
     fs::remove(image + ".manifest");
   }
+}
+
+// A description that fails half-way names its line and leaves no image behind.
+TEST(BuiltDisks, FailedBuildNamesTheLineAndLeavesNoImage) {
+  namespace fs = std::filesystem;
+  const fs::path directory = fs::path(kWorkDirectory) / "failing";
+  fs::create_directories(directory);
+  const fs::path description = directory / "missing-parent.disk";
+  std::ofstream(description) << "disk size=32MiB\n"
+                                "partition size=16MiB fs=ntfs\n"
+                                "file \\docs\\a.txt size=1\n";
+  const fs::path image = directory / "missing-parent.img";
+  fs::remove(image);
+  const ProcessResult result = RunProcess({kDiskBuilder, description.string(), image.string()},
+                                          {{"ASAN_OPTIONS", "detect_leaks=0"}});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("line 3: \\docs was not created before"), std::string::npos)
+      << result.err;
+  EXPECT_FALSE(fs::exists(image));
+  std::vector<std::string> leftovers;
+  for (const auto& entry : fs::directory_iterator(directory)) {
+    if (entry.path() != description) leftovers.push_back(entry.path().filename());
+  }
+  EXPECT_TRUE(leftovers.empty()) << leftovers.front();
 }
 
 }  // namespace

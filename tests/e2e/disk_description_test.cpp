@@ -9,6 +9,7 @@
 #include "description_values.h"
 #include "generated_files.h"
 #include "partition_layout.h"
+#include "utf.h"
 
 namespace skerry::disk_builder {
 namespace {
@@ -86,20 +87,17 @@ TEST(Description, RejectsWhatCannotBeBuilt) {
 }
 
 TEST(Layout, RejectsPlacementsTheTableCannotHold) {
-  const char*
-      cases
-          [] =
-              {
-                  "disk size=8MiB\npartition size=16MiB\n",  // past the end
-                  "disk size=64MiB\npartition start=2048 size=4MiB\npartition start=4096 "
-                  "size=4MiB\n",  // overlap
-                  "disk size=64MiB\npartition size=1MiB\npartition size=1MiB\npartition size=1MiB\n"
-                  "partition size=1MiB\npartition size=1MiB\n",                 // five entries
-                  "disk size=64MiB\nextended size=4MiB\nlogical size=4MiB\n",   // no room for the
-                                                                                // gap
-                  "disk size=64MiB table=gpt\npartition start=10 size=1MiB\n",  // on the entry
-                                                                                // array
-              };
+  const char* cases[] = {
+      "disk size=8MiB\npartition size=16MiB\n",  // past the end
+      "disk size=64MiB\npartition start=2048 size=4MiB\npartition start=4096 "
+      "size=4MiB\n",  // overlap
+      "disk size=64MiB\npartition size=1MiB\npartition size=1MiB\npartition size=1MiB\n"
+      "partition size=1MiB\npartition size=1MiB\n",                 // five entries
+      "disk size=64MiB\nextended size=4MiB\nlogical size=4MiB\n",   // no room for the
+                                                                    // gap
+      "disk size=64MiB table=gpt\npartition start=10 size=1MiB\n",  // on the entry
+                                                                    // array
+  };
   for (const char* text : cases) {
     const DiskDescription disk = ParseDescription(text, ".");
     EXPECT_THROW(PlanLayout(disk), DescriptionError) << text;
@@ -175,6 +173,15 @@ TEST(Layout, GptHeadersAndEntriesCarryValidChecksums) {
   // The basic data type GUID, mixed-endian on disk.
   const std::vector<uint8_t> basic = {0xA2, 0xA0, 0xD0, 0xEB, 0xE5, 0xB9, 0x33, 0x44};
   EXPECT_EQ(std::vector<uint8_t>(sectors[2].bytes.begin(), sectors[2].bytes.begin() + 8), basic);
+}
+
+TEST(Utf8ToUtf16, NamesOutsideAsciiAndBadBytes) {
+  EXPECT_EQ(Utf8ToUtf16("caf\xC3\xA9"), u"caf\u00E9");
+  EXPECT_EQ(Utf8ToUtf16("\xE6\x97\xA5"), u"\u65E5");
+  EXPECT_EQ(Utf8ToUtf16("\xF0\x9F\x98\x80"), u"\U0001F600");  // a surrogate pair
+  for (const char* bad : {"\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xFF"}) {
+    EXPECT_THROW(Utf8ToUtf16(bad), DescriptionError) << bad;
+  }
 }
 
 TEST(GeneratedFiles, NamesArePaddedAndSizesStayInRange) {

@@ -55,7 +55,11 @@ class Populator {
     try {
       for (const Action& action : partition_.actions) {
         line_ = action.line;
-        Do(action);
+        try {
+          Do(action);
+        } catch (const DescriptionError& error) {
+          throw std::runtime_error("line " + std::to_string(line_) + ": " + error.what());
+        }
       }
       line_ = partition_.line;
       ReapplyTimes();
