@@ -94,7 +94,11 @@ IstatData IstatMft(const std::string& image, uint32_t startSector) {
 
 class SampleDisksTest : public ::testing::Test {
  protected:
+  // Callers return when this skipped: a skip leaves only this function.
   void Open(const std::string& name) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the samples are unpacked with xz and checked with istat, which Windows lacks";
+#endif
     image = Sample(name);
     if (image.empty()) GTEST_SKIP() << "sample " << name << " or istat/xz not installed";
     opener.Add(kDisk, image);
@@ -124,11 +128,13 @@ class SampleDisksTest : public ::testing::Test {
 
 TEST_F(SampleDisksTest, NtfsSampleLoadsItsWholeMft) {
   Open("fs.ntfs");
+  if (IsSkipped()) return;
   CheckVolume(0);
 }
 
 TEST_F(SampleDisksTest, MultipleSampleLoadsTheNtfsPartitionAndRefusesExfat) {
   Open("fs.multiple");
+  if (IsSkipped()) return;
   ASSERT_EQ(partitions.size(), 4u);
   CheckVolume(3);
   // Type 0x07 is NTFS or exFAT; this one holds exFAT.

@@ -79,6 +79,18 @@ size_t Written(int result, wchar_t* out) {
   return static_cast<size_t>(result) - 1;
 }
 
+// An optional "-" and at least one decimal digit. GetNumberFormatW takes more
+// (a fraction, rounded away: "1.5" becomes "2"; under Wine also "" and "-"),
+// which would hide a caller's mistake behind a plausible number.
+bool IsIntegerText(const wchar_t* number) {
+  if (*number == L'-') ++number;
+  if (*number == L'\0') return false;
+  for (; *number != L'\0'; ++number) {
+    if (*number < L'0' || *number > L'9') return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 const NumberFormat& UserNumberFormat() {
@@ -92,7 +104,7 @@ const NumberFormat& UserNumberFormat() {
 
 bool FormatGroupedInteger(const wchar_t* number, const NumberFormat& format, wchar_t* out,
                           size_t capacity) {
-  if (capacity == 0) return false;
+  if (capacity == 0 || !IsIntegerText(number)) return false;
   // NUMBERFMTW wants writable separators.
   wchar_t decimalSeparator[kSeparatorCapacity];
   wchar_t thousandSeparator[kSeparatorCapacity];
