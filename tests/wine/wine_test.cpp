@@ -23,9 +23,9 @@ std::string Variable(const char* name) {
 // Both builds format sizes and times from the locale and the time zone; these
 // fix them. Wine takes its locale from the same variables but knows no "C"
 // locale (it formats as en-US there, while the POSIX backend groups nothing).
-const std::map<std::string, std::string>& FixedLocale() {
-  static const std::map<std::string, std::string> environment = {
-      {"LC_ALL", "en_US.UTF-8"}, {"LANG", "en_US.UTF-8"}, {"TZ", "UTC"}};
+Environment WithFixedLocale(const Environment& overrides) {
+  Environment environment = {{"LC_ALL", "en_US.UTF-8"}, {"LANG", "en_US.UTF-8"}, {"TZ", "UTC"}};
+  for (const auto& [name, value] : overrides) environment[name] = value;
   return environment;
 }
 
@@ -47,19 +47,21 @@ void WineTest::SetUp() {
   if (!missing.empty()) GTEST_SKIP() << missing;
 }
 
-ProcessResult WineTest::RunWindows(const std::vector<std::string>& arguments) {
+ProcessResult WineTest::RunWindows(const std::vector<std::string>& arguments,
+                                   const Environment& environment) {
   std::vector<std::string> argv = {kWineRunner, Variable("SKERRY_WINE_EXE")};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
-  return e2e::RunProcess(argv, FixedLocale());
+  return e2e::RunProcess(argv, WithFixedLocale(environment));
 }
 
 ProcessResult WineTest::RunLinux(const std::string& devices,
-                                 const std::vector<std::string>& arguments) {
+                                 const std::vector<std::string>& arguments,
+                                 const Environment& environment) {
   std::vector<std::string> argv = {e2e::kSkerryBinary};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
-  std::map<std::string, std::string> environment = FixedLocale();
-  environment["SKERRY_DOSDEVICES"] = devices;
-  return e2e::RunProcess(argv, environment);
+  Environment merged = WithFixedLocale(environment);
+  merged["SKERRY_DOSDEVICES"] = devices;
+  return e2e::RunProcess(argv, merged);
 }
 
 std::string WineTest::PrefixDevices() {

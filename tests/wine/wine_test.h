@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 namespace skerry::wine {
 
 using e2e::ProcessResult;
+using Environment = std::map<std::string, std::string>;
 
 class WineTest : public testing::Test {
  public:
@@ -25,11 +27,14 @@ class WineTest : public testing::Test {
  protected:
   void SetUp() override;
 
-  // skerry.exe under Wine in the prefix.
-  static ProcessResult RunWindows(const std::vector<std::string>& arguments);
+  // skerry.exe under Wine in the prefix. Both sides run with LANG and LC_ALL
+  // en_US.UTF-8 and TZ UTC unless `environment` says otherwise.
+  static ProcessResult RunWindows(const std::vector<std::string>& arguments,
+                                  const Environment& environment = {});
   // The Linux skerry with `devices` as its device directory.
   static ProcessResult RunLinux(const std::string& devices,
-                                const std::vector<std::string>& arguments);
+                                const std::vector<std::string>& arguments,
+                                const Environment& environment = {});
 };
 
 // Entries made in the prefix's dosdevices for one test, removed with it.
