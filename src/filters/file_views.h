@@ -62,6 +62,7 @@ class FileDescription {
   // the separator followed by the names joined by it (\docs\2013).
   virtual std::u16string_view DirectoryPath() const = 0;
   // Whether the file's record is in use (a deleted file's record is not).
+  // A file that the system's directory enumeration finds always is.
   virtual bool InUse() const { return true; }
 
  protected:
