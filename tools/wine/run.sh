@@ -5,8 +5,8 @@
 #   WINEPREFIX=/tmp/prefix tools/wine/run.sh program.exe [arguments...]
 set -euo pipefail
 source "$(dirname "$0")/wine_binary.sh"
-if [ -z "${WINEPREFIX:-}" ] || [ ! -d "$WINEPREFIX/dosdevices" ]; then
-  echo "run.sh: WINEPREFIX must name a prepared Wine prefix (tools/wine/test.sh makes one)" >&2
+if [ -z "${WINEPREFIX:-}" ] || [ ! -d "$WINEPREFIX" ]; then
+  echo "run.sh: WINEPREFIX must name a directory for a throwaway prefix (tools/wine/test.sh makes one)" >&2
   exit 125
 fi
 wine=$(wine_binary) || exit 125
