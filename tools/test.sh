@@ -13,9 +13,10 @@ jobs=${SKERRY_JOBS:-2}
 configure_and_build() {
   local dir=$1
   shift
-  cmake -S "$root" -B "$dir" -G Ninja "$@" >"$dir.configure.log" 2>&1 ||
-    { cat "$dir.configure.log"; return 1; }
-  ninja -C "$dir" -j"$jobs" >"$dir.build.log" 2>&1 || { tail -n 60 "$dir.build.log"; return 1; }
+  mkdir -p "$dir"
+  cmake -S "$root" -B "$dir" -G Ninja "$@" >"$dir/configure.log" 2>&1 ||
+    { cat "$dir/configure.log"; return 1; }
+  ninja -C "$dir" -j"$jobs" >"$dir/build.log" 2>&1 || { tail -n 60 "$dir/build.log"; return 1; }
 }
 
 # Runs ctest in a build tree; the whole output goes to a log, the summary to the console.
@@ -30,7 +31,6 @@ run_tests() {
   return "$status"
 }
 
-mkdir -p "$root/build"
 echo "== Release build"
 configure_and_build "$root/build" -DCMAKE_BUILD_TYPE=Release
 run_tests "$root/build" "Release tests"
