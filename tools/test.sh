@@ -2,7 +2,8 @@
 # Builds and tests everything, failing on the first failure:
 #   1. Release build and its tests (unit and end-to-end);
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer build and its tests;
-#   3. the static Windows skerry.exe, cross-compiled with mingw-w64.
+#   3. the static Windows skerry.exe, cross-compiled with mingw-w64;
+#   4. the Windows unit tests and skerry.exe under Wine (tools/wine/).
 # Build trees: build/ (shared with demo.sh), build-asan/, build-mingw/.
 set -euo pipefail
 
@@ -45,4 +46,18 @@ configure_and_build "$root/build-mingw" -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DSKERRY_TESTS=OFF -DSKERRY_TOOLS=OFF
 test -f "$root/build-mingw/skerry.exe"
 echo "built $root/build-mingw/skerry.exe"
+
+# --- Windows under Wine ------------------------------------------------------
+# The same cross build again, now with its unit tests, which CTest runs under
+# wine64 through tools/wine/run.sh. tools/wine/test.sh boots one throwaway
+# prefix and runs them and the end-to-end tests of skerry.exe (skerry_wine_tests,
+# built into build/ with the other tests, which skip them there).
+echo "== Windows unit tests and skerry.exe under Wine"
+"$root/tools/wine/setup.sh"
+configure_and_build "$root/build-mingw" -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DSKERRY_TESTS=ON -DSKERRY_TOOLS=OFF \
+  -DCMAKE_CROSSCOMPILING_EMULATOR="$root/tools/wine/run.sh"
+SKERRY_JOBS=$jobs "$root/tools/wine/test.sh" "$root/build" "$root/build-mingw"
+# --- end of Windows under Wine -----------------------------------------------
+
 echo "== all builds and tests passed"
