@@ -1,0 +1,108 @@
+#!/bin/sh
+# Times skerry on a disk of half a million files beside The Sleuth Kit's
+# `fls -r -p` on the same disk, one run each, and prints a table of elapsed
+# time, MFT records per second, peak memory and the ratio to fls.
+#
+#   bench/run.sh [BUILD_DIR]     (default: build)
+#
+# The disk (about 6 GiB, sparse) is made once by the test-disk builder and
+# kept in BUILD_DIR/bench/ until this script changes.
+set -eu
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+case $build in /*) ;; *) build=$root/$build ;; esac
+work=$build/bench
+
+for tool in /usr/bin/time fls istat; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "bench: $tool is missing (apt-get install time sleuthkit)" >&2
+    exit 1
+  fi
+done
+
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
+fi
+ninja -C "$build" skerry skerry_disk_builder >/dev/null
+
+mkdir -p "$work"
+description=$work/half-million.disk
+image=$work/half-million.img
+
+# 99 directories of 5,000 small files and one of 5,000 .log files. The
+# volume is large enough for the MFT to stay in its zone, so that record 0
+# lists all its runs.
+write_description() {
+  echo "disk size=6GiB time=2024-01-01T00:00:00"
+  echo "partition type=0x07 start=1MiB size=6143MiB fs=ntfs label=BENCH"
+  echo 'dir \data'
+  i=0
+  while [ $i -lt 99 ]; do
+    printf 'many \\data\\d%02d count=5000 prefix=f ext=.dat size=0..600 seed=%d\n' $i $i
+    i=$((i + 1))
+  done
+  echo 'many \logs count=5000 prefix=run ext=.log size=100..600 seed=99'
+}
+write_description >"$description.new"
+if [ ! -f "$image" ] || ! cmp -s "$description.new" "$description" || [ "$0" -nt "$image" ]; then
+  mv "$description.new" "$description"
+  echo "bench: building $image (a few minutes)" >&2
+  "$build/tools/skerry_disk_builder" "$description" "$image"
+else
+  rm -f "$description.new"
+fi
+
+devices=$work/devices
+rm -rf "$devices"
+mkdir -p "$devices"
+ln -s "$image" "$devices/physicaldrive1"
+ln -s physicaldrive1/partition1 "$devices/d::"
+
+offset=2048
+mft_bytes=$(istat -o $offset "$image" 0 | grep '^Type: \$DATA' | grep 'Name: N/A' |
+  sed 's/.* size: \([0-9]*\).*/\1/' | head -n 1)
+records=$((mft_bytes / 1024))
+files=$(grep -c '^file ' "$image.manifest")
+
+# Runs one command under /usr/bin/time -v; prints "seconds peak-KiB".
+measure() {
+  out=$1
+  shift
+  /usr/bin/time -v -o "$work/time.txt" "$@" >"$out" 2>"$work/stderr.txt" || true
+  awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0;
+                 for (i = 1; i <= n; i++) s = s * 60 + p[i]; sec = s }
+              /Maximum resident set size/ { kib = $2 }
+              END { printf "%.3f %d\n", sec, kib }' "$work/time.txt"
+}
+
+fls_result=$(measure "$work/fls.txt" fls -r -p -o $offset "$image")
+fls_seconds=${fls_result% *}
+
+run() {
+  label=$1
+  out=$2
+  shift 2
+  result=$(SKERRY_DOSDEVICES=$devices measure "$out" "$build/skerry" "$@")
+  seconds=${result% *}
+  kib=${result#* }
+  lines=$(wc -l <"$out" 2>/dev/null || echo 0)
+  awk -v label="$label" -v s="$seconds" -v kib="$kib" -v r="$records" -v f="$fls_seconds" \
+      -v lines="$lines" 'BEGIN {
+        printf "| %-28s | %8.2f | %12.0f | %8.0f | %7.2f | %8d |\n",
+               label, s, (s > 0 ? r / s : 0), kib / 1024, (f > 0 ? s / f : 0), lines }'
+}
+
+echo "MFT records: $records; files made: $files"
+echo
+echo "| command                      | seconds  | records/s    | peak MiB | vs fls  | lines    |"
+echo "|------------------------------|----------|--------------|----------|---------|----------|"
+awk -v s="$fls_seconds" -v r="$records" -v kib="${fls_result#* }" \
+    -v lines="$(wc -l <"$work/fls.txt")" 'BEGIN {
+      printf "| %-28s | %8.2f | %12.0f | %8.0f | %7.2f | %8d |\n",
+             "fls -r -p", s, r / s, kib / 1024, 1, lines }'
+run "skerry d: > file" "$work/listing.txt" d:
+run "skerry d: > /dev/null" /dev/null d:
+run "skerry -f *.log d:" "$work/logs.txt" -f '*.log' d:
+# -A takes an argument; "x" is consumed by it and changes nothing.
+run "skerry -S -T -A x d:" "$work/columns.txt" -S -T -A x d:
