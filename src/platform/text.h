@@ -27,6 +27,9 @@ std::wstring ToWide(std::u16string_view text);
 
 // Stream inserter so that `out << Text(name)` reads naturally in reports.
 struct Text {
+  // Spelled out: clang 14 (the fuzzing build's compiler) has no parenthesized
+  // aggregate initialization.
+  explicit Text(std::u16string_view text) : value(text) {}
   std::u16string_view value;
 };
 inline std::wostream& operator<<(std::wostream& out, Text text) {
