@@ -85,10 +85,16 @@ ErrorCode NtfsVolume::LoadMft(uint64_t mftCluster, FsFilter* loadFilter) {
   record.handle = handle_.get();
   record.SetGeometry(partitionOffset(), recordSize_, clusterSize_);
   record.SetDiagnosticStream(diagnostics_);
+  mftLoadError_ = kErrorSuccess;
   try {
     if (ErrorCode error = record.TryParse(recordBuffer_.data(), recordBuffer_.size(), true,
                                           kMaxAttributeData, loadFilter, nullptr)) {
-      return error;
+      // A disk that ends inside the MFT (an image cut short, a run that points
+      // past the end) still holds the records read before that end: they are
+      // kept, and the listing ends with the read's code.
+      if (error != kErrorHandleEof || record.data.size() < recordSize_) return error;
+      mftLoadError_ = error;
+      record.data.resize(record.data.size() - record.data.size() % recordSize_);
     }
   } catch (const std::bad_alloc&) {
     return kErrorNotEnoughMemory;

@@ -37,7 +37,9 @@ class NtfsVolume {
   ErrorCode ReadBootSector(FsFilter* loadFilter);
   // Reads record 0 at `mftCluster` and, when it is "$MFT", the MFT's data.
   // kErrorBadDevice when record 0 is not "$MFT"; kErrorFileCorrupt when it is
-  // damaged; kErrorNotEnoughMemory when the MFT does not fit in memory.
+  // damaged; kErrorNotEnoughMemory when the MFT does not fit in memory. A disk
+  // that ends inside the MFT's data is a success with the records read before
+  // its end (see mftLoadError).
   ErrorCode LoadMft(uint64_t mftCluster, FsFilter* loadFilter);
 
   // Where the record parser's diagnostic line goes (standard output unless set).
@@ -59,6 +61,9 @@ class NtfsVolume {
   // The runs that hold the MFT's data, in the order of its virtual clusters.
   const std::vector<RunEntry>& mftRuns() const { return mftRuns_; }
   const AttributeCounts& attributeCounts() const { return attributeCounts_; }
+  // kErrorSuccess, or kErrorHandleEof when the disk ended inside the MFT's
+  // data: the records read before that end are loaded and the rest are missing.
+  ErrorCode mftLoadError() const { return mftLoadError_; }
   std::map<uint64_t, std::u16string>& pathCache() { return pathCache_; }
 
  private:
@@ -75,6 +80,7 @@ class NtfsVolume {
   std::vector<RunEntry> mftRuns_;
   std::map<uint64_t, std::u16string> pathCache_;
   AttributeCounts attributeCounts_{};
+  ErrorCode mftLoadError_ = kErrorSuccess;
   std::wostream* diagnostics_ = nullptr;
 };
 

@@ -17,7 +17,8 @@ namespace skerry {
 // lists it to `output`. The header is written just before the first line; a
 // volume on which nothing is selected writes nothing. Returns Mount's code
 // (nothing written), kErrorFileCorrupt when records could not be decoded (the
-// listing of all the others is complete), or 0.
+// listing of all the others is complete), kErrorHandleEof when the disk ended
+// inside the MFT (every record read before that end listed), or 0.
 ErrorCode ListFiles(NtfsVolume& volume, std::u16string_view physicalName,
                     const PartitionEntry& partition, const ScanSettings& settings,
                     std::wostream& output);
