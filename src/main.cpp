@@ -2,12 +2,14 @@
 #include "driver/system_drive_runners.h"
 #include "platform/arguments.h"
 #include "platform/console.h"
+#include "platform/line_end.h"
 
 namespace {
 
 int Run(const std::vector<std::u16string>& args) {
   std::wostream& out = skerry::StandardOutput();
   std::wostream& err = skerry::StandardError();
+  skerry::SetInteractive(out, skerry::StandardOutputIsTerminal());
   const int status = skerry::RunSkerry(args, out, err, skerry::SystemDriveRunners());
   skerry::FlushStandardStreams();
   return status;

@@ -4,6 +4,7 @@
 
 #include "platform/console.h"
 #include "platform/error_line.h"
+#include "platform/line_end.h"
 #include "platform/text.h"
 
 namespace skerry {
@@ -127,7 +128,7 @@ void DirectoryWalker::VisitFile(size_t directoryLength) {
   if (!settings.recordFilter->Matches(standardInfo_, fileName_, entry_)) return;
   std::u16string_view directory(path.data(), directoryLength);
   output << Text(directory) << L'\\' << Text(found_.name) << L'\n';
-  output.flush();
+  EndLine(output);
 }
 
 void DirectoryWalker::FillFileViews(size_t directoryLength) {

@@ -2,6 +2,8 @@
 // a non-resident attribute's runs decoded and read from the disk.
 
 #include <algorithm>
+#include <new>
+#include <stdexcept>
 
 #include "ntfs/mft_record.h"
 #include "ntfs/run_list.h"
@@ -25,10 +27,41 @@ uint64_t RunListStart(ByteView record, uint32_t attribute) {
   return start;
 }
 
+// An unfiltered read of a large attribute (the MFT) is given its whole size
+// at once, so that the buffer neither grows by copying nor holds twice the
+// data while it does. The size is the least of the data size, the runs'
+// lengths and the cap: what a hostile record claims beyond its runs is not
+// reserved. The reservation is address space only: the reads still ask for
+// no more than has already arrived, so pages are used only as the disk
+// fills them. A reservation the system refuses is simply not made.
+void ReserveForRuns(ByteBuffer& out, ByteView record, uint64_t runListStart, uint32_t clusterSize,
+                    uint64_t dataSize, uint64_t maxData) {
+  uint64_t runBytes = 0;
+  RunListReader reader(record, runListStart, clusterSize);
+  DecodedRun run;
+  try {
+    while (runBytes < dataSize && reader.Next(run)) {
+      runBytes += std::min(run.byteLength, dataSize - runBytes);
+    }
+  } catch (const BlockException&) {
+    // The read that follows meets the same fault at the same run, after the
+    // runs before it, and reports it.
+  } catch (const ByteRangeError&) {
+  }
+  const uint64_t room = maxData > out.size() ? maxData - out.size() : 0;
+  const uint64_t wanted = std::min(runBytes, room);
+  if (wanted > out.max_size() - out.size()) return;
+  try {
+    out.reserve(out.size() + static_cast<size_t>(wanted));
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+}
+
 }  // namespace
 
-ErrorCode MFTRecord::ReadAttributeData(uint32_t attributeOffset, std::vector<uint8_t>& out,
-                                       uint64_t maxData, FsFilter* loadFilter) {
+ErrorCode MFTRecord::ReadAttributeData(uint32_t attributeOffset, ByteBuffer& out, uint64_t maxData,
+                                       FsFilter* loadFilter) {
   try {
     const ByteView record(buffer_, bufferSize_);
     if (record.u8(attributeOffset + kAttrNonResident) == 0) {
@@ -42,11 +75,15 @@ ErrorCode MFTRecord::ReadAttributeData(uint32_t attributeOffset, std::vector<uin
 
     runs.clear();
     if (clusterSize_ == 0) return kErrorInvalidParameter;  // no geometry given
-    RunListReader reader(record, RunListStart(record, attributeOffset), clusterSize_);
+    const uint64_t runListStart = RunListStart(record, attributeOffset);
+    RunListReader reader(record, runListStart, clusterSize_);
     // The attribute's contents end at its data size; clusters allocated
     // beyond it hold nothing of the attribute (ntfs-3g leaves the MFT's
     // records there zeroed), so they are neither read nor listed.
     uint64_t remaining = record.le64(attributeOffset + kAttrDataSize);
+    if (loadFilter == nullptr || !loadFilter->FiltersOnLoad()) {
+      ReserveForRuns(out, record, runListStart, clusterSize_, remaining, maxData);
+    }
     DecodedRun run;
     while (remaining > 0 && reader.Next(run)) {
       const uint64_t take = std::min(run.byteLength, remaining);

@@ -18,7 +18,7 @@ constexpr uint32_t kFirstReadStep = 16 * 1024 * 1024;
 
 }  // namespace
 
-ErrorCode MFTRecord::ReadClusters(Lcn lcn, std::vector<uint8_t>& out, uint32_t byteCount,
+ErrorCode MFTRecord::ReadClusters(Lcn lcn, ByteBuffer& out, uint32_t byteCount,
                                   FsFilter* loadFilter) {
   if (lcn.value < 0) return kErrorNegativeSeek;
   uint64_t offset = 0;
@@ -34,7 +34,7 @@ ErrorCode MFTRecord::ReadClusters(Lcn lcn, std::vector<uint8_t>& out, uint32_t b
   return ReadUnfiltered(out, byteCount);
 }
 
-ErrorCode MFTRecord::ReadUnfiltered(std::vector<uint8_t>& out, uint32_t byteCount) {
+ErrorCode MFTRecord::ReadUnfiltered(ByteBuffer& out, uint32_t byteCount) {
   const size_t start = out.size();
   uint32_t remaining = byteCount;
   while (remaining > 0) {
@@ -61,7 +61,7 @@ ErrorCode MFTRecord::ReadUnfiltered(std::vector<uint8_t>& out, uint32_t byteCoun
 // kept records and at most one piece. The bytes of a record that a short
 // read split wait at the end for the rest of it, so a short read never
 // shifts the records that follow.
-ErrorCode MFTRecord::ReadFiltered(std::vector<uint8_t>& out, uint32_t byteCount,
+ErrorCode MFTRecord::ReadFiltered(ByteBuffer& out, uint32_t byteCount,
                                   FsFilter& loadFilter) {
   MFTRecord piece;
   if (recordSize_ != 0 && clusterSize_ != 0 && recordSize_ % 2 == 0 && clusterSize_ % 2 == 0) {

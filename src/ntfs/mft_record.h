@@ -14,6 +14,7 @@
 #include "ntfs/block_exception.h"
 #include "ntfs/cluster_number.h"
 #include "ntfs/run_entry.h"
+#include "platform/byte_buffer.h"
 #include "platform/device.h"
 #include "platform/errors.h"
 
@@ -72,7 +73,7 @@ class MFTRecord final : public FileDescription {
   // then holds the runs that hold that data, the last one cut to the clusters
   // in use. Returns kErrorNotEnoughMemory past `maxData`,
   // kErrorFileTooLarge for a run of 4 GiB or more, or a read's code.
-  ErrorCode ReadAttributeData(uint32_t attributeOffset, std::vector<uint8_t>& out, uint64_t maxData,
+  ErrorCode ReadAttributeData(uint32_t attributeOffset, ByteBuffer& out, uint64_t maxData,
                               FsFilter* loadFilter);
   // Decodes the run list of the attribute at `attributeOffset` into `runs`,
   // reading nothing (empty for a resident attribute).
@@ -81,8 +82,7 @@ class MFTRecord final : public FileDescription {
   // `out`; with a filter that filters on load, only the records among them
   // that parse and pass it are appended. Returns kErrorHandleEof when the
   // disk returns no bytes before the count is reached.
-  ErrorCode ReadClusters(Lcn lcn, std::vector<uint8_t>& out, uint32_t byteCount,
-                         FsFilter* loadFilter);
+  ErrorCode ReadClusters(Lcn lcn, ByteBuffer& out, uint32_t byteCount, FsFilter* loadFilter);
 
   uint32_t DataStreamCount() const override { return static_cast<uint32_t>(dataCount); }
   // Records have no path while the MFT loads.
@@ -96,7 +96,7 @@ class MFTRecord final : public FileDescription {
   StandardInfoBlock standardInfo{};
   FileNameBlock fileName{};
   std::vector<RunEntry> runs;
-  std::vector<uint8_t> data;
+  ByteBuffer data;
   bool inUse = false;
   bool sparse = false;
   int32_t fileNameCount = 0;
@@ -115,8 +115,8 @@ class MFTRecord final : public FileDescription {
   void ReadDataAttribute(StreamFilter* observer);
   void CountFragments();
   void NotifyNamedStream(StreamFilter& observer);
-  ErrorCode ReadUnfiltered(std::vector<uint8_t>& out, uint32_t byteCount);
-  ErrorCode ReadFiltered(std::vector<uint8_t>& out, uint32_t byteCount, FsFilter& loadFilter);
+  ErrorCode ReadUnfiltered(ByteBuffer& out, uint32_t byteCount);
+  ErrorCode ReadFiltered(ByteBuffer& out, uint32_t byteCount, FsFilter& loadFilter);
   std::wostream& Diagnostics();
 
   uint8_t* buffer_ = nullptr;

@@ -56,8 +56,8 @@ class NtfsVolume {
   uint64_t partitionOffset() const { return uint64_t{bytesPerSector_} * startSector_; }
   // Records back to back, recordSize bytes each; position k is record k
   // unless a load filter dropped records. The parser fixes records up in place.
-  std::vector<uint8_t>& mftData() { return mftData_; }
-  const std::vector<uint8_t>& mftData() const { return mftData_; }
+  ByteBuffer& mftData() { return mftData_; }
+  const ByteBuffer& mftData() const { return mftData_; }
   // The runs that hold the MFT's data, in the order of its virtual clusters.
   const std::vector<RunEntry>& mftRuns() const { return mftRuns_; }
   const AttributeCounts& attributeCounts() const { return attributeCounts_; }
@@ -74,7 +74,7 @@ class NtfsVolume {
   uint32_t startSector_ = 0;
   uint32_t clusterSize_ = 0;
   uint32_t bytesPerSector_ = 0;
-  std::vector<uint8_t> mftData_;
+  ByteBuffer mftData_;
   std::vector<uint8_t> recordBuffer_;
   uint32_t recordSize_ = 0;
   std::vector<RunEntry> mftRuns_;

@@ -21,7 +21,7 @@ ErrorCode EntryReader::ReadEntry(uint32_t position, FileEntry& entry, bool wantP
                                  StreamFilter* observer) {
   if (!volume_.loaded()) return kErrorInvalidAccess;
   const uint64_t recordSize = volume_.recordSize();
-  std::vector<uint8_t>& mft = volume_.mftData();
+  ByteBuffer& mft = volume_.mftData();
   if ((uint64_t{position} + 1) * recordSize > mft.size()) return kErrorNoMoreFiles;
 
   // The parser decodes the runs into the entry's own vector, lent to it for

@@ -3,6 +3,7 @@
 #include <iomanip>
 #include <sstream>
 
+#include "platform/line_end.h"
 #include "scan/value_format.h"
 #include "scan/wide_text.h"
 
@@ -64,7 +65,7 @@ void ListingLineWriter::Write(std::wostream& out, const FileEntry& entry) {
   AppendWide(text_, entry.name);
   text_.push_back(L'\n');
   out.write(text_.data(), static_cast<std::streamsize>(text_.size()));
-  out.flush();
+  EndLine(out);
 }
 
 void ListingLineWriter::WriteColumns(std::wostream& out, const FileEntry& entry) {

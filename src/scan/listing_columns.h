@@ -21,7 +21,7 @@ class ListingLineWriter {
   // into clusters.
   ListingLineWriter(const ScanSettings& settings, char16_t separator, uint32_t clusterSize);
 
-  // Writes the entry's line, ending with a line feed and a flush.
+  // Writes the entry's line, ending with a line feed (EndLine).
   void Write(std::wostream& out, const FileEntry& entry);
 
  private:

@@ -73,7 +73,7 @@ class PathResolver {
   std::unordered_set<uint64_t> onChain_;
   std::u16string names_;
   std::u16string built_;
-  std::vector<uint8_t> list_;  // an attribute list being read
+  ByteBuffer list_;  // an attribute list being read
 };
 
 }  // namespace skerry

@@ -17,7 +17,7 @@ RecordSource::RecordSource(NtfsVolume& volume, bool positionsAreRecordNumbers)
 ErrorCode RecordSource::Fetch(uint64_t recordNumber, uint8_t*& record) {
   const uint64_t recordSize = volume_.recordSize();
   if (recordSize == 0) return kErrorInvalidAccess;
-  std::vector<uint8_t>& mft = volume_.mftData();
+  ByteBuffer& mft = volume_.mftData();
   // Records past the MFT in memory (those beyond its data size) are still
   // looked for on the disk, so that both ways give the same listing.
   if (inMemory_ && recordNumber < mft.size() / recordSize) {

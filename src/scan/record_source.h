@@ -33,7 +33,7 @@ class RecordSource {
   bool inMemory_;
   // Reads clusters from the volume's disk; parses nothing.
   MFTRecord clusterReader_;
-  std::vector<uint8_t> clusters_;
+  ByteBuffer clusters_;
   std::vector<uint8_t> record_;
 };
 

@@ -128,7 +128,7 @@ TEST_F(AttributeDataTest, AcceptingFilterKeepsWhatAnUnfilteredReadGivesFixedUp) 
   disk = DiskWithRecords(10, 8);
   std::fill_n(disk->bytes.begin() + 10 * kCluster + 5 * kRecord, kRecord, 0);
   ASSERT_EQ(ReadData(EncodeRunList({{8, 10}}), 8 * kCluster), kErrorSuccess);
-  std::vector<uint8_t> expected;
+  ByteBuffer expected;
   for (size_t i = 0; i < 32; ++i) {
     if (i == 5) continue;
     std::vector<uint8_t> one(record.data.begin() + i * kRecord,
@@ -159,7 +159,7 @@ TEST_F(AttributeDataTest, ShortReadsNeverShiftTheRecords) {
   disk = DiskWithRecords(10, 20);
   disk->faults.maxBytesPerRead = 1000;
   ASSERT_EQ(ReadData(EncodeRunList({{20, 10}}), 20 * kCluster), kErrorSuccess);
-  const std::vector<uint8_t> unfiltered = record.data;
+  const ByteBuffer unfiltered = record.data;
   EXPECT_TRUE(
       std::equal(unfiltered.begin(), unfiltered.end(), disk->bytes.begin() + 10 * kCluster));
 
@@ -237,6 +237,19 @@ TEST_F(AttributeDataTest, UnfilteredReadGrowsOnlyWithTheBytesReturned) {
     returned += call.returned;
   }
   EXPECT_EQ(returned, 512u * kCluster);
+}
+
+// An unfiltered read is sized once, from the runs within the data size: a
+// sound MFT never grows by copying, and a data size that claims more than the
+// runs hold reserves only what the runs hold.
+TEST_F(AttributeDataTest, UnfilteredReadIsSizedOnceFromTheRuns) {
+  disk = DiskWithRecords(10, 8);
+  ASSERT_EQ(ReadData(EncodeRunList({{3, 10}, {5, 13}}), 6 * kCluster + kRecord), kErrorSuccess);
+  EXPECT_EQ(record.data.size(), 6u * kCluster + kRecord);
+  EXPECT_EQ(record.data.capacity(), record.data.size());
+  record.data = ByteBuffer();
+  EXPECT_EQ(ReadData(EncodeRunList({{8, 10}}), uint64_t{1} << 40), kErrorSuccess);
+  EXPECT_EQ(record.data.capacity(), 8u * kCluster);
 }
 
 }  // namespace
