@@ -27,13 +27,14 @@ uint64_t RunListStart(ByteView record, uint32_t attribute) {
   return start;
 }
 
-// An unfiltered read of a large attribute (the MFT) is given its whole size
-// at once, so that the buffer neither grows by copying nor holds twice the
-// data while it does. The size is the least of the data size, the runs'
-// lengths and the cap: what a hostile record claims beyond its runs is not
-// reserved. The reservation is address space only: the reads still ask for
-// no more than has already arrived, so pages are used only as the disk
-// fills them. A reservation the system refuses is simply not made.
+// A read of a large attribute (the MFT) is given its whole size at once, so
+// that the buffer neither grows by copying nor holds twice the data while it
+// does. The size is the least of the data size, the runs' lengths and the
+// cap: what a hostile record claims beyond its runs is not reserved. The
+// reservation is address space only: unfiltered reads still ask for no more
+// than has already arrived, and a filtered read reuses one piece's room for
+// the records it drops, so pages are used only as kept bytes fill them. A
+// reservation the system refuses is simply not made.
 void ReserveForRuns(ByteBuffer& out, ByteView record, uint64_t runListStart, uint32_t clusterSize,
                     uint64_t dataSize, uint64_t maxData) {
   uint64_t runBytes = 0;
@@ -81,9 +82,7 @@ ErrorCode MFTRecord::ReadAttributeData(uint32_t attributeOffset, ByteBuffer& out
     // beyond it hold nothing of the attribute (ntfs-3g leaves the MFT's
     // records there zeroed), so they are neither read nor listed.
     uint64_t remaining = record.le64(attributeOffset + kAttrDataSize);
-    if (loadFilter == nullptr || !loadFilter->FiltersOnLoad()) {
-      ReserveForRuns(out, record, runListStart, clusterSize_, remaining, maxData);
-    }
+    ReserveForRuns(out, record, runListStart, clusterSize_, remaining, maxData);
     DecodedRun run;
     while (remaining > 0 && reader.Next(run)) {
       const uint64_t take = std::min(run.byteLength, remaining);
