@@ -14,6 +14,7 @@ constexpr uint32_t kSparseMarkWidth = 1;
 constexpr std::streamsize kCountWidth = 6;
 constexpr std::streamsize kSizeWidth = kNumberBufferCapacity - kSparseMarkWidth;
 constexpr std::streamsize kAttributeWidth = 8;
+constexpr uint64_t kFileTimeUnitsPerSecond = 10000000;
 
 bool ShowsAnyColumn(const ScanSettings& settings) {
   return settings.showIndex || settings.showStreamCount || settings.showTime || settings.showSize ||
@@ -73,7 +74,19 @@ void ListingLineWriter::WriteColumns(std::wostream& out, const FileEntry& entry)
   if (settings_.showStreamCount) {
     out << std::setw(kCountWidth) << entry.dataCount << columnSeparator_;
   }
-  if (settings_.showTime) WriteFileTime(out, entry.modified) << columnSeparator_;
+  if (settings_.showTime) {
+    // Zone offsets are whole seconds, so one second always shows as one
+    // local date and minute.
+    const uint64_t second = entry.modified / kFileTimeUnitsPerSecond;
+    if (!hasLastTime_ || second != lastTimeSecond_) {
+      timeText_.str(std::wstring());
+      WriteFileTime(timeText_, entry.modified);
+      lastTime_ = timeText_.str();
+      lastTimeSecond_ = second;
+      hasLastTime_ = true;
+    }
+    out << lastTime_ << columnSeparator_;
+  }
   if (settings_.showSize) {
     wchar_t size[kNumberBufferCapacity];
     FormatNumber(size, kNumberBufferCapacity, static_cast<int64_t>(entry.size));

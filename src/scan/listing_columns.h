@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <ostream>
+#include <sstream>
 #include <string>
 
 #include "filters/scan_settings.h"
@@ -33,6 +34,12 @@ class ListingLineWriter {
   std::wstring columnSeparator_;
   // The line's text part (drive, path and name), reused for every line.
   std::wstring text_;
+  // The last time stamp's text, by its whole second: files made together
+  // share it, and the local-time conversion is the costliest column.
+  std::wostringstream timeText_;
+  std::wstring lastTime_;
+  uint64_t lastTimeSecond_ = 0;
+  bool hasLastTime_ = false;
 };
 
 }  // namespace skerry

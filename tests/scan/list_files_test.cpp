@@ -220,6 +220,27 @@ TEST_F(LocaleListFilesTest, ModificationTimeInLocalTime) {
   EXPECT_EQ(Header(), L"   Modified Date     Path\n");
   EXPECT_EQ(LineOf(L"\\notepad.exe"), L"01/01/2000  12:05 AM C:\\Windows\\notepad.exe");
 }
+
+// Lines in a row whose stamps share a second share its text; a stamp a
+// minute later, even between two equal ones, gets its own.
+TEST_F(LocaleListFilesTest, EachLineShowsItsOwnTime) {
+  settings.showTime = true;
+  constexpr uint64_t kMinute = 600000000;
+  TestVolume volume;
+  const uint64_t stamps[] = {kNewYear2000, kNewYear2000 + 5, kNewYear2000 + kMinute, kNewYear2000};
+  for (uint64_t i = 0; i < 4; ++i) {
+    volume.Record(30 + i, RecordBuilder()
+                              .StandardInformation(stamps[i], kArchive)
+                              .FileName(u"f" + Widen(std::to_string(i)), kRootRecord, kArchive)
+                              .ResidentData(1)
+                              .Build());
+  }
+  ASSERT_EQ(List(volume), kErrorSuccess);
+  EXPECT_EQ(LineOf(L"\\f0"), L"01/01/2000  12:05 AM C:\\f0");
+  EXPECT_EQ(LineOf(L"\\f1"), L"01/01/2000  12:05 AM C:\\f1");
+  EXPECT_EQ(LineOf(L"\\f2"), L"01/01/2000  12:06 AM C:\\f2");
+  EXPECT_EQ(LineOf(L"\\f3"), L"01/01/2000  12:05 AM C:\\f3");
+}
 #endif
 
 TEST_F(ListFilesTest, NothingSelectedWritesNothing) {
