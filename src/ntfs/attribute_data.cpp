@@ -90,8 +90,13 @@ ErrorCode MFTRecord::ReadAttributeData(uint32_t attributeOffset, ByteBuffer& out
       const uint64_t clustersInUse = (take + clusterSize_ - 1) / clusterSize_;
       runs.push_back(RunEntry{run.lcn, clustersInUse * clusterSize_});
       if (out.size() > maxData) return kErrorNotEnoughMemory;
+      // Bytes past the cap are never used: a value whose run claims gigabytes
+      // (a damaged $FILE_NAME, say) reads one byte beyond the cap, enough for
+      // the next run to be refused, and no more.
+      const uint64_t room = maxData - out.size();
+      const uint64_t count = take > room ? room + 1 : take;
       if (ErrorCode error =
-              ReadClusters(Lcn{run.lcn}, out, static_cast<uint32_t>(take), loadFilter)) {
+              ReadClusters(Lcn{run.lcn}, out, static_cast<uint32_t>(count), loadFilter)) {
         return error;
       }
       remaining -= take;

@@ -218,11 +218,19 @@ TEST_F(AttributeDataTest, RunsThatCannotBeReadAreRefused) {
   EXPECT_EQ(ReadData({0x81, 1, 0, 0, 0, 0, 0, 0, 0, 0x40, 0}, kCluster), kErrorArithmeticOverflow);
 }
 
+// A run is read only up to one byte past the cap, so the next run is refused
+// and a run that claims far more than the cap costs no more than the cap.
 TEST_F(AttributeDataTest, CapIsTestedBeforeEachRun) {
   disk = DiskWithRecords(10, 30);
   EXPECT_EQ(ReadData(EncodeRunList({{2, 10}, {2, 20}}), 4 * kCluster, nullptr, kCluster),
             kErrorNotEnoughMemory);
-  EXPECT_EQ(record.data.size(), 2u * kCluster);
+  EXPECT_EQ(record.data.size(), kCluster + 1u);
+  disk->reads.clear();
+  EXPECT_EQ(ReadData(EncodeRunList({{30, 10}}), 30 * kCluster, nullptr, 4096), kErrorSuccess);
+  EXPECT_EQ(record.data.size(), 4097u);
+  uint64_t returned = 0;
+  for (const test::ReadCall& call : disk->reads) returned += call.returned;
+  EXPECT_EQ(returned, 4097u);
 }
 
 // A run that claims far more than the disk holds must not make the reader
