@@ -77,9 +77,10 @@ class DamagedDisk : public testing::Test {
  protected:
   // A copy of `disk`'s image to damage, removed at the end of the test.
   std::string Copy(const TestDisk& disk) {
-    const fs::path copy =
-        fs::path(kWorkDirectory) / ("damaged-" + std::to_string(copies_.size()) + "-" +
-                                    fs::path(disk.image).filename().string());
+    // Named after the test, so that tests running side by side never share a copy.
+    const std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
+    const fs::path copy = fs::path(kWorkDirectory) /
+                          ("damaged-" + test + "-" + std::to_string(copies_.size()) + ".img");
     fs::copy_file(disk.image, copy, fs::copy_options::overwrite_existing);
     copies_.push_back(copy);
     return copy.string();
