@@ -10,7 +10,15 @@ int Run(const std::vector<std::u16string>& args) {
   std::wostream& out = skerry::StandardOutput();
   std::wostream& err = skerry::StandardError();
   skerry::SetInteractive(out, skerry::StandardOutputIsTerminal());
-  const int status = skerry::RunSkerry(args, out, err, skerry::SystemDriveRunners());
+  int status = 0;
+  try {
+    status = skerry::RunSkerry(args, out, err, skerry::SystemDriveRunners());
+  } catch (...) {
+    // Lines already written wait in the output buffer when it is not a
+    // terminal; they go out before the failure ends the program.
+    skerry::FlushStandardStreams();
+    throw;
+  }
   skerry::FlushStandardStreams();
   return status;
 }
