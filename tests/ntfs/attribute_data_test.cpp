@@ -247,17 +247,27 @@ TEST_F(AttributeDataTest, UnfilteredReadGrowsOnlyWithTheBytesReturned) {
   EXPECT_EQ(returned, 512u * kCluster);
 }
 
-// An unfiltered read is sized once, from the runs within the data size: a
-// sound MFT never grows by copying, and a data size that claims more than the
-// runs hold reserves only what the runs hold.
-TEST_F(AttributeDataTest, UnfilteredReadIsSizedOnceFromTheRuns) {
-  disk = DiskWithRecords(10, 8);
-  ASSERT_EQ(ReadData(EncodeRunList({{3, 10}, {5, 13}}), 6 * kCluster + kRecord), kErrorSuccess);
-  EXPECT_EQ(record.data.size(), 6u * kCluster + kRecord);
-  EXPECT_EQ(record.data.capacity(), record.data.size());
+// A large read is sized once, from the runs within the data size that the
+// disk holds: a sound MFT never grows by copying, and neither a data size
+// that claims more than the runs nor a run past the disk's end reserves
+// more than the disk can give.
+TEST_F(AttributeDataTest, LargeReadIsSizedOnceFromTheRunsTheDiskHolds) {
+  disk = DiskWithRecords(10, 1100);  // 4.3 MiB of records
+  const uint64_t size = 1100 * kCluster - 3 * kRecord;
+  ASSERT_EQ(ReadData(EncodeRunList({{600, 10}, {500, 610}}), size), kErrorSuccess);
+  EXPECT_EQ(record.data.size(), size);
+  EXPECT_EQ(record.data.capacity(), size);
+
   record.data = ByteBuffer();
-  EXPECT_EQ(ReadData(EncodeRunList({{8, 10}}), uint64_t{1} << 40), kErrorSuccess);
-  EXPECT_EQ(record.data.capacity(), 8u * kCluster);
+  EXPECT_EQ(ReadData(EncodeRunList({{1100, 10}}), uint64_t{1} << 40), kErrorSuccess);
+  EXPECT_EQ(record.data.capacity(), 1100u * kCluster);
+
+  record.data = ByteBuffer();
+  EXPECT_EQ(ReadData(EncodeRunList({{1100, 10}, {50000, 1u << 30}}), uint64_t{1} << 40),
+            kErrorHandleEof);
+  EXPECT_EQ(record.data.size(), 1100u * kCluster);
+  // The read past the end asked for one step of room, not for the run.
+  EXPECT_LT(record.data.capacity(), uint64_t{64} << 20);
 }
 
 }  // namespace
