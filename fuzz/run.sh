@@ -32,7 +32,9 @@ flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefin
 flags+=" -Wno-error=unneeded-internal-declaration"
 CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DSKERRY_TESTS=OFF -DSKERRY_TOOLS=OFF -DSKERRY_FUZZ=ON "-DCMAKE_CXX_FLAGS=$flags" >/dev/null
-ninja -C "$build" -j"${SKERRY_JOBS:-2}" "${targets[@]/#/skerry_fuzz_}" >/dev/null
+mkdir -p "$work"
+ninja -C "$build" -j"${SKERRY_JOBS:-2}" "${targets[@]/#/skerry_fuzz_}" >"$work/build.log" 2>&1 ||
+  { tail -n 40 "$work/build.log"; exit 1; }
 
 status=0
 for target in "${targets[@]}"; do

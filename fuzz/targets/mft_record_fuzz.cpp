@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint64_t valueSize = 0;
   if (FindAttribute(view, kAttributeList, listOffset) &&
       AttributeValueSize(view, listOffset, valueSize)) {
-    std::vector<uint8_t> list;
+    ByteBuffer list;
     try {
       if (record.ReadAttributeData(listOffset, list, kMaxAttributeListSize, nullptr) ==
           kErrorSuccess) {
