@@ -61,8 +61,7 @@ ErrorCode MFTRecord::ReadUnfiltered(ByteBuffer& out, uint32_t byteCount) {
 // kept records and at most one piece. The bytes of a record that a short
 // read split wait at the end for the rest of it, so a short read never
 // shifts the records that follow.
-ErrorCode MFTRecord::ReadFiltered(ByteBuffer& out, uint32_t byteCount,
-                                  FsFilter& loadFilter) {
+ErrorCode MFTRecord::ReadFiltered(ByteBuffer& out, uint32_t byteCount, FsFilter& loadFilter) {
   MFTRecord piece;
   if (recordSize_ != 0 && clusterSize_ != 0 && recordSize_ % 2 == 0 && clusterSize_ % 2 == 0) {
     piece.SetGeometry(0, recordSize_, clusterSize_);
