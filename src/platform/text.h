@@ -13,6 +13,8 @@ namespace skerry {
 std::u16string Utf8ToUtf16(std::string_view utf8);
 // Unpaired surrogates become U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view utf16);
+// Appends one code point as UTF-8; a surrogate or a value past U+10FFFF becomes U+FFFD.
+void AppendUtf8(std::string& out, char32_t codePoint);
 // ASCII (or any 8-bit text) widened byte by byte, as the program's fixed texts are.
 std::u16string Widen(std::string_view text);
 
