@@ -22,12 +22,15 @@ if [ ! -f "$windows_build/skerry.exe" ]; then
   exit 1
 fi
 
-prefix=$(mktemp -d "${TMPDIR:-/tmp}/skerry-wine.XXXXXX")
-export WINEPREFIX=$prefix WINEDEBUG=-all
+# The prefix, and TMPDIR for this run: the wineserver keeps its socket in a
+# directory of its own there and leaves it behind, so it goes with the rest.
+work=$(mktemp -d "${TMPDIR:-/tmp}/skerry-wine.XXXXXX")
+mkdir "$work/prefix" "$work/tmp"
+export WINEPREFIX=$work/prefix TMPDIR=$work/tmp WINEDEBUG=-all
 finish() {
   "$wineserver" -k >/dev/null 2>&1 || true
   "$wineserver" -w >/dev/null 2>&1 || true
-  rm -rf "$prefix"
+  rm -rf "$work"
 }
 trap finish EXIT
 
@@ -42,12 +45,17 @@ if ! WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$wine" wineboot -
 fi
 
 # Runs ctest on one label; the whole output goes to a log, the summary (and
-# on failure what failed) to the console. An empty selection is a failure:
-# it means a build that was configured without what these tests need.
+# on failure what failed) to the console. An empty selection or a skipped test
+# is a failure: here it means a build or an environment without what the
+# tests need, which would otherwise pass unseen.
 run_label() {
   local dir=$1 label=$2 title=$3 status=0
   ctest --test-dir "$dir" -L "$label" -j"$jobs" --output-on-failure --no-tests=error \
     >"$dir/ctest-$label.log" 2>&1 || status=$?
+  if [ "$status" -eq 0 ] && grep -q '(Skipped)$' "$dir/ctest-$label.log"; then
+    echo "wine: tests were skipped:" >&2
+    status=1
+  fi
   if [ "$status" -ne 0 ]; then
     grep -v -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed' "$dir/ctest-$label.log" | tail -n 200
   fi
