@@ -10,6 +10,7 @@ packages=(
   forensics-samples-ntfs forensics-samples-multiple
   g++-mingw-w64-x86-64-posix
   locales xz-utils
+  clang libclang-rt-14-dev
 )
 locales=(en_US de_DE)
 
