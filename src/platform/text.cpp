@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "platform/line_end.h"
+
 namespace skerry {
 namespace {
 
@@ -114,15 +116,37 @@ std::u16string Widen(std::string_view text) {
   return out;
 }
 
+namespace {
+
+bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+
+template <bool kMaskControls>
+void AppendConverted(std::wstring& out, std::u16string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    char32_t c;
+    if constexpr (sizeof(wchar_t) == 2) {
+      c = text[i++];  // wchar_t is UTF-16 already: pairs stay pairs
+    } else {
+      c = NextCodePoint(text, i);
+    }
+    if (kMaskControls && IsControl(c)) c = U'?';
+    out.push_back(static_cast<wchar_t>(c));
+  }
+}
+
+}  // namespace
+
+void AppendWide(std::wstring& out, std::u16string_view text) { AppendConverted<false>(out, text); }
+
+void AppendWideForTerminal(std::wstring& out, std::u16string_view text) {
+  AppendConverted<true>(out, text);
+}
+
 std::wstring ToWide(std::u16string_view text) {
   std::wstring out;
   out.reserve(text.size());
-  if constexpr (sizeof(wchar_t) == 2) {
-    for (char16_t c : text) out.push_back(static_cast<wchar_t>(c));
-  } else {
-    size_t i = 0;
-    while (i < text.size()) out.push_back(static_cast<wchar_t>(NextCodePoint(text, i)));
-  }
+  AppendWide(out, text);
   return out;
 }
 
@@ -142,7 +166,13 @@ std::u16string FromWide(std::wstring_view text) {
 
 void WriteText(std::wostream& out, std::u16string_view text) {
   // Inserted as one wstring so that a pending field width pads the whole text.
-  std::wstring wide = ToWide(text);
+  std::wstring wide;
+  wide.reserve(text.size());
+  if (IsInteractive(out)) {
+    AppendWideForTerminal(wide, text);
+  } else {
+    AppendWide(wide, text);
+  }
   out << wide;
 }
 

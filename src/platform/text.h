@@ -18,8 +18,18 @@ void AppendUtf8(std::string& out, char32_t codePoint);
 // ASCII (or any 8-bit text) widened byte by byte, as the program's fixed texts are.
 std::u16string Widen(std::string_view text);
 
-// Writes UTF-16 text to a wide stream: on Linux surrogate pairs are joined into
-// one wchar_t and an unpaired surrogate becomes U+FFFD.
+// Appends UTF-16 text to a wide string without a temporary: copied unit for
+// unit where wchar_t is UTF-16, surrogate pairs joined where it is UTF-32 (an
+// unpaired surrogate becoming U+FFFD).
+void AppendWide(std::wstring& out, std::u16string_view text);
+// The same for text on its way to a terminal: C0 and C1 control characters
+// and DEL become "?", as ls shows them, so a file name cannot move the cursor
+// or rewrite the screen. Names on disk may hold any of them.
+void AppendWideForTerminal(std::wstring& out, std::u16string_view text);
+
+// Writes UTF-16 text to a wide stream, as AppendWide converts it; a stream
+// marked interactive (a terminal, see line_end.h) gets AppendWideForTerminal's
+// form instead.
 void WriteText(std::wostream& out, std::u16string_view text);
 
 // A wide string as UTF-16 (joins nothing on Windows, splits code points above

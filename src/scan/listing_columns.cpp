@@ -4,8 +4,8 @@
 #include <sstream>
 
 #include "platform/line_end.h"
+#include "platform/text.h"
 #include "scan/value_format.h"
-#include "scan/wide_text.h"
 
 namespace skerry {
 namespace {
@@ -57,13 +57,15 @@ void ListingLineWriter::Write(std::wostream& out, const FileEntry& entry) {
   if (ShowsAnyColumn(settings_)) WriteColumns(out, entry);
   // Drive, path and name go out as one piece of text, converted without a
   // temporary string.
+  // On a terminal, control characters in names show as "?".
+  const auto append = IsInteractive(out) ? AppendWideForTerminal : AppendWide;
   text_.clear();
   AppendWide(text_, settings_.drivePrefix);
   if (settings_.showDirectory) {
-    AppendWide(text_, entry.path);
+    append(text_, entry.path);
     AppendWide(text_, std::u16string_view(&separator_, 1));
   }
-  AppendWide(text_, entry.name);
+  append(text_, entry.name);
   text_.push_back(L'\n');
   out.write(text_.data(), static_cast<std::streamsize>(text_.size()));
   EndLine(out);

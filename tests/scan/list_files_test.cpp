@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "filters/add_file_pattern.h"
+#include "platform/line_end.h"
 #include "platform/locale_format.h"
 #include "platform/text.h"
 #include "scan/listing_columns.h"
@@ -112,6 +113,18 @@ TEST_F(ListFilesTest, PlainListingIsTheFullNameOfEveryFile) {
             L"C:\\empty.txt\n"
             L"C:\\two-runs.dat\n"
             L"C:\\linked name.txt\n");
+}
+
+TEST_F(ListFilesTest, ControlCharactersInNamesShowAsQuestionMarksOnlyOnATerminal) {
+  TestVolume volume;
+  volume.Directory(30, u"d\x1b[2J", kRootRecord)
+      .Record(31, test::PlainFileRecord(u"e\x07vil\x9b.txt", 30));
+  SetInteractive(output, true);
+  ASSERT_EQ(List(volume), kErrorSuccess);
+  EXPECT_EQ(LineOf(L".txt"), L"C:\\d?[2J\\e?vil?.txt");
+  SetInteractive(output, false);
+  ASSERT_EQ(List(volume), kErrorSuccess);
+  EXPECT_EQ(LineOf(L".txt"), L"C:\\d\x1b[2J\\e\x07vil\x9b.txt");
 }
 
 TEST_F(ListFilesTest, WithoutDirectoriesTheDriveIsFollowedByTheName) {

@@ -1,0 +1,71 @@
+// A file name may hold escape sequences. On a terminal they must show as "?"
+// so that a name cannot rewrite the screen; in a file they pass unchanged.
+
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "device_directory.h"
+#include "e2e_environment.h"
+#include "process_runner.h"
+
+namespace skerry {
+namespace {
+
+namespace fs = std::filesystem;
+
+// ESC [ 2 J clears the screen; BEL rings; U+009B is the one-character CSI.
+const std::string kHostileName =
+    "a\x1b[2Jb\x07"
+    "c\xc2\x9b"
+    "d.txt";
+
+// Runs skerry with its standard output on a pseudo-terminal and returns what
+// the terminal received.
+std::string RunOnTerminal(const std::string& devices, const std::vector<std::string>& args) {
+  int master = -1;
+  pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+  if (child < 0) return "forkpty failed";
+  if (child == 0) {
+    setenv("SKERRY_DOSDEVICES", devices.c_str(), 1);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(e2e::kSkerryBinary));
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(e2e::kSkerryBinary, argv.data());
+    _exit(127);
+  }
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) text.append(buffer, size_t(n));
+  close(master);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return text;
+}
+
+TEST(TerminalNames, EscapeSequencesShowAsQuestionMarksOnATerminalAndPassIntoAFile) {
+  e2e::DeviceDirectory devices;
+  const fs::path tree = fs::path(devices.path()) / "tree";
+  fs::create_directories(tree);
+  std::ofstream(tree / kHostileName) << "x";
+  fs::create_directory_symlink(tree, fs::path(devices.path()) / "x:");
+
+  const std::string screen = RunOnTerminal(devices.path(), {"-z", "x:"});
+  EXPECT_EQ(screen.find('\x1b'), std::string::npos) << screen;
+  EXPECT_EQ(screen.find('\x07'), std::string::npos) << screen;
+  EXPECT_NE(screen.find("x:\\a?[2Jb?c?d.txt"), std::string::npos) << screen;
+
+  const e2e::ProcessResult redirected =
+      e2e::RunProcess({e2e::kSkerryBinary, "-z", "x:"}, {{"SKERRY_DOSDEVICES", devices.path()}});
+  EXPECT_EQ(redirected.out, "x:\\" + kHostileName + "\n");
+}
+
+}  // namespace
+}  // namespace skerry
