@@ -5,14 +5,14 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ libgtest-dev libgmock-dev
+  cmake ninja-build g++ libgtest-dev libgmock-dev googletest
   ntfs-3g ntfs-3g-dev sleuthkit
   forensics-samples-ntfs forensics-samples-multiple
   g++-mingw-w64-x86-64-posix
   locales xz-utils
   clang libclang-rt-14-dev
 )
-locales=(en_US de_DE)
+locales=(en_US de_DE hi_IN)
 
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
