@@ -10,7 +10,7 @@ sample="$build/sample"
 "$root/tools/setup.sh"
 
 mkdir -p "$build"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >"$build/demo.configure.log" 2>&1 ||
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSKERRY_TOOLS=ON >"$build/demo.configure.log" 2>&1 ||
   { cat "$build/demo.configure.log"; exit 1; }
 ninja -C "$build" -j"${SKERRY_JOBS:-2}" skerry skerry_disk_builder >"$build/demo.build.log" 2>&1 ||
   { tail -n 60 "$build/demo.build.log"; exit 1; }

@@ -33,11 +33,11 @@ run_tests() {
 }
 
 echo "== Release build"
-configure_and_build "$root/build" -DCMAKE_BUILD_TYPE=Release
+configure_and_build "$root/build" -DCMAKE_BUILD_TYPE=Release -DSKERRY_TOOLS=ON -DSKERRY_TESTS=ON
 run_tests "$root/build" "Release tests"
 
 echo "== Sanitizer build"
-configure_and_build "$root/build-asan" -DSKERRY_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+configure_and_build "$root/build-asan" -DSKERRY_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DSKERRY_TOOLS=ON -DSKERRY_TESTS=ON
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   run_tests "$root/build-asan" "Sanitizer tests"
 
