@@ -1,5 +1,5 @@
 #!/bin/sh
-# Times skerry on a disk of half a million files beside The Sleuth Kit's
+# Times skerry on a disk of 406,000 files in 40,000 directories beside The Sleuth Kit's
 # `fls -r -p` on the same disk and beside the floor (reading just the MFT's
 # bytes from the image with dd), and prints a table of elapsed time (the
 # median of ROUNDS runs, default 5), MFT records per second, peak memory
@@ -31,27 +31,19 @@ fi
 ninja -C "$build" skerry >/dev/null
 
 mkdir -p "$work"
-description=$work/half-million.disk
-image=$work/half-million.img
+description=$work/tree.disk
+image=$work/tree.img
 
-# 99 directories of 5,000 small files and one of 5,000 .log files. The
-# volume is large enough for the MFT to stay in its zone, so that record 0
-# lists all its runs.
+# 406,000 files in 40,000 directories 1 to 8 levels deep (see
+# tree_description.awk). The volume is large enough for the MFT to stay in its
+# zone, so that record 0 lists all its runs.
 write_description() {
-  echo "disk size=6GiB time=2024-01-01T00:00:00"
-  echo "partition type=0x07 start=1MiB size=6143MiB fs=ntfs label=BENCH"
-  echo 'dir \data'
-  i=0
-  while [ $i -lt 99 ]; do
-    printf 'many \\data\\d%02d count=5000 prefix=f ext=.dat size=0..600 seed=%d\n' $i $i
-    i=$((i + 1))
-  done
-  echo 'many \logs count=5000 prefix=run ext=.log size=100..600 seed=99'
+  awk -v dirs=40000 -v files=406000 -f "$root/bench/tree_description.awk"
 }
 write_description >"$description.new"
 if [ ! -f "$image" ] || ! cmp -s "$description.new" "$description"; then
   mv "$description.new" "$description"
-  echo "bench: building $image (a few minutes)" >&2
+  echo "bench: building $image (several minutes)" >&2
   ninja -C "$build" skerry_disk_builder >/dev/null
   "$build/tools/skerry_disk_builder" "$description" "$image"
 else
@@ -68,7 +60,8 @@ offset=2048
 mft_bytes=$(istat -o $offset "$image" 0 | grep '^Type: \$DATA' | grep 'Name: N/A' |
   sed 's/.* size: \([0-9]*\).*/\1/' | head -n 1)
 records=$((mft_bytes / 1024))
-files=$(grep -c '^file ' "$image.manifest")
+files=$(grep -c "^file " "$description")
+dirs=$(grep -c "^dir " "$description")
 cluster=$(fsstat -o $offset "$image" | sed -n 's/^Cluster Size: \([0-9]*\).*/\1/p')
 # The MFT's runs as "start length" in clusters, from its unnamed $DATA.
 istat -r -o $offset "$image" 0 |
@@ -132,7 +125,7 @@ run() {
   row "$label" "${result% *}" "${result#* }" "$lines"
 }
 
-echo "MFT records: $records; files made: $files; MFT bytes: $mft_bytes; rounds: $rounds"
+echo "MFT records: $records; files: $files in $dirs directories; MFT bytes: $mft_bytes; rounds: $rounds"
 echo
 echo "| command                      | seconds  | records/s    | peak MiB | vs fls  | vs floor | lines    |"
 echo "|------------------------------|----------|--------------|----------|---------|----------|----------|"

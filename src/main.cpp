@@ -9,7 +9,10 @@ namespace {
 int Run(const std::vector<std::u16string>& args) {
   std::wostream& out = skerry::StandardOutput();
   std::wostream& err = skerry::StandardError();
+  // Paths in error messages (a directory that fails to open) come from the
+  // disk too, so a terminal error stream gets the same masking.
   skerry::SetInteractive(out, skerry::StandardOutputIsTerminal());
+  skerry::SetInteractive(err, skerry::StandardErrorIsTerminal());
   int status = 0;
   try {
     status = skerry::RunSkerry(args, out, err, skerry::SystemDriveRunners());

@@ -17,7 +17,8 @@ std::wostream& StandardError();
 // the order in which static objects are destroyed.
 void FlushStandardStreams();
 
-// Whether the standard output stream is a terminal (console).
+// Whether the standard output or error stream is a terminal (console).
 bool StandardOutputIsTerminal();
+bool StandardErrorIsTerminal();
 
 }  // namespace skerry

@@ -55,16 +55,21 @@ TEST(TerminalNames, EscapeSequencesShowAsQuestionMarksOnATerminalAndPassIntoAFil
   const fs::path tree = fs::path(devices.path()) / "tree";
   fs::create_directories(tree);
   std::ofstream(tree / kHostileName) << "x";
+  // A link back to the root: its path reaches the error stream ("Skipping
+  // directory loop: ..."), which a terminal must get masked as well.
+  fs::create_directory_symlink(tree, tree / "loop\x1b]0;title\x07");
   fs::create_directory_symlink(tree, fs::path(devices.path()) / "x:");
 
   const std::string screen = RunOnTerminal(devices.path(), {"-z", "x:"});
   EXPECT_EQ(screen.find('\x1b'), std::string::npos) << screen;
   EXPECT_EQ(screen.find('\x07'), std::string::npos) << screen;
   EXPECT_NE(screen.find("x:\\a?[2Jb?c?d.txt"), std::string::npos) << screen;
+  EXPECT_NE(screen.find("x:\\loop?]0;title?"), std::string::npos) << screen;
 
   const e2e::ProcessResult redirected =
       e2e::RunProcess({e2e::kSkerryBinary, "-z", "x:"}, {{"SKERRY_DOSDEVICES", devices.path()}});
   EXPECT_EQ(redirected.out, "x:\\" + kHostileName + "\n");
+  EXPECT_NE(redirected.err.find("x:\\loop\x1b]0;title\x07"), std::string::npos) << redirected.err;
 }
 
 }  // namespace

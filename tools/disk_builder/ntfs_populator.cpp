@@ -325,8 +325,13 @@ class Populator {
       Fail("linking " + action.target);
     }
     SyncOwnFileNames(inode);
-    if (ntfs_inode_close_in_dir(inode, directory) != 0) Fail("closing " + action.path);
+    // Closed apart, not with ntfs_inode_close_in_dir: when the new name fills
+    // the record, libntfs-3g moves attributes to an extension record, and
+    // closing it against the open directory then fails to find the new index
+    // entry (a 599-byte file in a 1 KiB record did). Closing the directory
+    // first lets the file's close open each parent afresh.
     Close(directory);
+    Close(inode);
     Register(action.target, entry.record, false);
   }
 

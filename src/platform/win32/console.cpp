@@ -124,5 +124,6 @@ void FlushStandardStreams() {
 }
 
 bool StandardOutputIsTerminal() { return IsConsole(GetStdHandle(STD_OUTPUT_HANDLE)); }
+bool StandardErrorIsTerminal() { return IsConsole(GetStdHandle(STD_ERROR_HANDLE)); }
 
 }  // namespace skerry
