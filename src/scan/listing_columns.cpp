@@ -5,15 +5,16 @@
 
 #include "platform/line_end.h"
 #include "platform/text.h"
+#include "scan/column_text.h"
 #include "scan/value_format.h"
 
 namespace skerry {
 namespace {
 
-constexpr uint32_t kSparseMarkWidth = 1;
-constexpr std::streamsize kCountWidth = 6;
-constexpr std::streamsize kSizeWidth = kNumberBufferCapacity - kSparseMarkWidth;
-constexpr std::streamsize kAttributeWidth = 8;
+constexpr size_t kSparseMarkWidth = 1;
+constexpr size_t kCountWidth = 6;
+constexpr size_t kSizeWidth = kNumberBufferCapacity - kSparseMarkWidth;
+constexpr size_t kAttributeWidth = 8;
 constexpr uint64_t kFileTimeUnitsPerSecond = 10000000;
 
 bool ShowsAnyColumn(const ScanSettings& settings) {
@@ -33,16 +34,18 @@ std::wstring ListingHeader(const ScanSettings& settings) {
   std::wstring separator;
   AppendWide(separator, settings.columnSeparator);
   std::wostringstream header;
-  if (settings.showIndex) header << std::setw(kCountWidth) << L"Parent" << separator;
-  if (settings.showStreamCount) header << std::setw(kCountWidth) << L"#Data" << separator;
+  constexpr auto kCountColumn = static_cast<std::streamsize>(kCountWidth);
+  if (settings.showIndex) header << std::setw(kCountColumn) << L"Parent" << separator;
+  if (settings.showStreamCount) header << std::setw(kCountColumn) << L"#Data" << separator;
   if (settings.showTime) header << L"   Modified Date    " << separator;
   if (settings.showSize) {
     header << std::setw(kNumberBufferCapacity) << L"Size" << separator;
   }
   if (settings.showAttributes) {
-    header << L" Dir" << separator << std::setw(kAttributeWidth) << L"Attribute" << separator;
+    header << L" Dir" << separator << std::setw(static_cast<std::streamsize>(kAttributeWidth))
+           << L"Attribute" << separator;
   }
-  if (settings.showNameCount) header << std::setw(kCountWidth) << L"#Name" << separator;
+  if (settings.showNameCount) header << std::setw(kCountColumn) << L"#Name" << separator;
   header << L"Path\n";
   return header.str();
 }
@@ -54,27 +57,31 @@ ListingLineWriter::ListingLineWriter(const ScanSettings& settings, char16_t sepa
 }
 
 void ListingLineWriter::Write(std::wostream& out, const FileEntry& entry) {
-  if (ShowsAnyColumn(settings_)) WriteColumns(out, entry);
-  // Drive, path and name go out as one piece of text, converted without a
-  // temporary string.
+  // The whole line is built in one reused string and written at once: no
+  // stream formatting per column, no temporary string per line.
+  line_.clear();
+  if (ShowsAnyColumn(settings_)) AppendColumns(entry);
   // On a terminal, control characters in names show as "?".
   const auto append = IsInteractive(out) ? AppendWideForTerminal : AppendWide;
-  text_.clear();
-  AppendWide(text_, settings_.drivePrefix);
+  AppendWide(line_, settings_.drivePrefix);
   if (settings_.showDirectory) {
-    append(text_, entry.path);
-    AppendWide(text_, std::u16string_view(&separator_, 1));
+    append(line_, entry.path);
+    AppendWide(line_, std::u16string_view(&separator_, 1));
   }
-  append(text_, entry.name);
-  text_.push_back(L'\n');
-  out.write(text_.data(), static_cast<std::streamsize>(text_.size()));
+  append(line_, entry.name);
+  line_.push_back(L'\n');
+  out.write(line_.data(), static_cast<std::streamsize>(line_.size()));
   EndLine(out);
 }
 
-void ListingLineWriter::WriteColumns(std::wostream& out, const FileEntry& entry) {
-  if (settings_.showIndex) out << std::setw(kCountWidth) << entry.parent << columnSeparator_;
+void ListingLineWriter::AppendColumns(const FileEntry& entry) {
+  if (settings_.showIndex) {
+    AppendRightAligned(line_, DecimalText(entry.parent).View(), kCountWidth);
+    line_ += columnSeparator_;
+  }
   if (settings_.showStreamCount) {
-    out << std::setw(kCountWidth) << entry.dataCount << columnSeparator_;
+    AppendRightAligned(line_, DecimalText(entry.dataCount).View(), kCountWidth);
+    line_ += columnSeparator_;
   }
   if (settings_.showTime) {
     // Zone offsets are whole seconds, so one second always shows as one
@@ -87,25 +94,36 @@ void ListingLineWriter::WriteColumns(std::wostream& out, const FileEntry& entry)
       lastTimeSecond_ = second;
       hasLastTime_ = true;
     }
-    out << lastTime_ << columnSeparator_;
+    line_ += lastTime_;
+    line_ += columnSeparator_;
   }
   if (settings_.showSize) {
     wchar_t size[kNumberBufferCapacity];
     FormatNumber(size, kNumberBufferCapacity, static_cast<int64_t>(entry.size));
-    out << std::setw(kSizeWidth) << size << (entry.sparse ? L'%' : L' ') << columnSeparator_;
+    AppendRightAligned(line_, size, kSizeWidth);
+    line_.push_back(entry.sparse ? L'%' : L' ');
+    line_ += columnSeparator_;
   }
   if (settings_.showAttributes) {
-    out << Marker(entry) << columnSeparator_ << std::hex << std::setw(kAttributeWidth)
-        << entry.attributes << std::dec << columnSeparator_;
+    line_ += Marker(entry);
+    line_ += columnSeparator_;
+    AppendRightAligned(line_, HexText(entry.attributes).View(), kAttributeWidth);
+    line_ += columnSeparator_;
   }
   if (settings_.showVcn && !entry.runs.empty()) {
-    out << L" VCN(" << static_cast<uint64_t>(entry.runs.size()) << L") ";
+    line_ += L" VCN(";
+    line_ += DecimalText(entry.runs.size()).View();
+    line_ += L") ";
     for (const RunEntry& run : entry.runs) {
-      out << run.lcn << L'#' << static_cast<int64_t>(run.byteLength / clusterSize_) << L' ';
+      line_ += DecimalText(run.lcn).View();
+      line_.push_back(L'#');
+      line_ += DecimalText(static_cast<int64_t>(run.byteLength / clusterSize_)).View();
+      line_.push_back(L' ');
     }
   }
   if (settings_.showNameCount) {
-    out << std::setw(kCountWidth) << entry.nameCount << columnSeparator_;
+    AppendRightAligned(line_, DecimalText(entry.nameCount).View(), kCountWidth);
+    line_ += columnSeparator_;
   }
 }
 

@@ -26,14 +26,14 @@ class ListingLineWriter {
   void Write(std::wostream& out, const FileEntry& entry);
 
  private:
-  void WriteColumns(std::wostream& out, const FileEntry& entry);
+  void AppendColumns(const FileEntry& entry);
 
   const ScanSettings& settings_;
   char16_t separator_;
   uint32_t clusterSize_;
   std::wstring columnSeparator_;
-  // The line's text part (drive, path and name), reused for every line.
-  std::wstring text_;
+  // The line being built, reused for every line.
+  std::wstring line_;
   // The last time stamp's text, by its whole second: files made together
   // share it, and the local-time conversion is the costliest column.
   std::wostringstream timeText_;
