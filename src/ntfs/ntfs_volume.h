@@ -4,7 +4,7 @@
 // filtered as it arrives), and the MFT's runs for later reads of single records.
 
 #include <cstdint>
-#include <map>
+#include <unordered_map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -64,7 +64,7 @@ class NtfsVolume {
   // kErrorSuccess, or kErrorHandleEof when the disk ended inside the MFT's
   // data: the records read before that end are loaded and the rest are missing.
   ErrorCode mftLoadError() const { return mftLoadError_; }
-  std::map<uint64_t, std::u16string>& pathCache() { return pathCache_; }
+  std::unordered_map<uint64_t, std::u16string>& pathCache() { return pathCache_; }
 
  private:
   DeviceOpener& opener_;
@@ -78,7 +78,7 @@ class NtfsVolume {
   std::vector<uint8_t> recordBuffer_;
   uint32_t recordSize_ = 0;
   std::vector<RunEntry> mftRuns_;
-  std::map<uint64_t, std::u16string> pathCache_;
+  std::unordered_map<uint64_t, std::u16string> pathCache_;
   AttributeCounts attributeCounts_{};
   ErrorCode mftLoadError_ = kErrorSuccess;
   std::wostream* diagnostics_ = nullptr;

@@ -122,11 +122,12 @@ bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
 template <bool kMaskControls>
 void AppendConverted(std::wstring& out, std::u16string_view text) {
+  out.reserve(out.size() + text.size());
   size_t i = 0;
   while (i < text.size()) {
-    char32_t c;
-    if constexpr (sizeof(wchar_t) == 2) {
-      c = text[i++];  // wchar_t is UTF-16 already: pairs stay pairs
+    char32_t c = text[i];
+    if (sizeof(wchar_t) == 2 || c < 0xD800 || c > 0xDFFF) {
+      ++i;  // one unit, one character (on Windows pairs simply stay pairs)
     } else {
       c = NextCodePoint(text, i);
     }

@@ -13,9 +13,15 @@ bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 }  // namespace
 
 void Utf8Encoder::Encode(std::wstring_view text, std::string& out) {
+  // Most text is ASCII: one byte per character, written without the general encoder.
+  out.reserve(out.size() + text.size());
   for (wchar_t wc : text) {
     // wchar_t may be signed; only its bit pattern as an unsigned unit matters.
     char32_t c = sizeof(wchar_t) == 2 ? static_cast<char16_t>(wc) : static_cast<char32_t>(wc);
+    if (c < 0x80 && pendingHigh_ == 0) {
+      out.push_back(static_cast<char>(c));
+      continue;
+    }
     if constexpr (sizeof(wchar_t) == 2) {
       if (pendingHigh_ != 0) {
         char32_t high = pendingHigh_;

@@ -14,7 +14,7 @@ PathResolver::PathResolver(NtfsVolume& volume, bool positionsAreRecordNumbers,
 }
 
 ErrorCode PathResolver::ResolvePath(uint64_t recordNumber, std::u16string& path) {
-  std::map<uint64_t, std::u16string>& cache = volume_.pathCache();
+  std::unordered_map<uint64_t, std::u16string>& cache = volume_.pathCache();
   if (const auto hit = cache.find(recordNumber); hit != cache.end()) {
     path = hit->second;
     return kErrorSuccess;
@@ -53,7 +53,8 @@ ErrorCode PathResolver::ResolvePath(uint64_t recordNumber, std::u16string& path)
     built_.clear();
   }
   // From the top of the chain down, each level's path is its parent's and
-  // its own name. std::map keeps `base` valid while levels are added.
+  // its own name. The map's nodes stay put when it grows, so `base` stays
+  // valid while levels are added.
   for (auto level = chain_.rbegin(); level != chain_.rend(); ++level) {
     built_.push_back(volume_.separator());
     built_.append(names_, level->nameStart, level->nameLength);
