@@ -92,7 +92,10 @@ ErrorCode MFTRecord::ReadFiltered(ByteBuffer& out, uint32_t byteCount, FsFilter&
     size_t kept = base;
     for (size_t i = 0; i < whole; ++i) {
       uint8_t* bytes = out.data() + base + i * recordSize_;
-      if (piece.TryParse(bytes, recordSize_, false, 0, nullptr, nullptr) != kErrorSuccess) continue;
+      if (piece.TryParse(bytes, recordSize_, false, 0, nullptr, nullptr) != kErrorSuccess) {
+        droppedDamagedRecord = true;
+        continue;
+      }
       if (!loadFilter.Matches(piece.standardInfo, piece.fileName, piece)) continue;
       if (bytes != out.data() + kept) std::memmove(out.data() + kept, bytes, recordSize_);
       kept += recordSize_;

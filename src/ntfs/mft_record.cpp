@@ -84,6 +84,7 @@ ErrorCode MFTRecord::Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, 
   fileNameCount = 0;
   dataCount = 0;
   fragmentCount = 0;
+  droppedDamagedRecord = false;
   if (bufferSize_ < kRecordHeaderSize) throw BlockException();
 
   try {

@@ -102,6 +102,9 @@ class MFTRecord final : public FileDescription {
   int32_t fileNameCount = 0;
   int32_t dataCount = 0;
   int32_t fragmentCount = 0;
+  // Set by a filtered MFT read that passed over a record it could not parse
+  // (and so could not test): the records kept are sound, but one is missing.
+  bool droppedDamagedRecord = false;
   // The disk, for reading attribute contents; not owned.
   BlockDevice* handle = nullptr;
   AttributeCounts attributeCounts{};

@@ -99,6 +99,11 @@ ErrorCode NtfsVolume::LoadMft(uint64_t mftCluster, FsFilter* loadFilter) {
   } catch (const std::bad_alloc&) {
     return kErrorNotEnoughMemory;
   }
+  // A damaged record that a filtered load passed over might have matched:
+  // the listing is told, as the unfiltered scan tells of the ones it meets.
+  if (mftLoadError_ == kErrorSuccess && record.droppedDamagedRecord) {
+    mftLoadError_ = kErrorFileCorrupt;
+  }
   mftData_.swap(record.data);
   mftRuns_.swap(record.runs);
   pathCache_.clear();

@@ -61,8 +61,10 @@ class NtfsVolume {
   // The runs that hold the MFT's data, in the order of its virtual clusters.
   const std::vector<RunEntry>& mftRuns() const { return mftRuns_; }
   const AttributeCounts& attributeCounts() const { return attributeCounts_; }
-  // kErrorSuccess, or kErrorHandleEof when the disk ended inside the MFT's
-  // data: the records read before that end are loaded and the rest are missing.
+  // kErrorSuccess; kErrorHandleEof when the disk ended inside the MFT's data:
+  // the records read before that end are loaded and the rest are missing;
+  // kErrorFileCorrupt when a filtered load passed over records it could not
+  // parse. Either way the records loaded are listed and the run ends with it.
   ErrorCode mftLoadError() const { return mftLoadError_; }
   std::unordered_map<uint64_t, std::u16string>& pathCache() { return pathCache_; }
 
