@@ -1,6 +1,6 @@
 #!/bin/sh
-# Times skerry on a disk of 406,000 files in 40,000 directories beside The Sleuth Kit's
-# `fls -r -p` on the same disk and beside the floor (reading just the MFT's
+# Times skerry on a disk of 406,000 files in 40,000 directories beside The
+# Sleuth Kit's `fls -r -p` on the same disk and beside the floor (the MFT's
 # bytes from the image with dd), and prints a table of elapsed time (the
 # median of ROUNDS runs, default 5), MFT records per second, peak memory
 # (the largest of the runs) and the ratios to fls and to the floor.
@@ -8,8 +8,9 @@
 #   bench/run.sh [BUILD_DIR]     (default: build)
 #   ROUNDS=3 bench/run.sh        (fewer rounds)
 #
-# The disk (about 6 GiB, sparse) is made once by the test-disk builder and
-# kept in BUILD_DIR/bench/ until its description changes.
+# The disk (6 GiB, sparse: 1.3 GiB on disk) is made once by the test-disk
+# builder, in about two minutes, and kept in BUILD_DIR/bench/ until its
+# description changes.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
