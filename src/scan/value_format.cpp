@@ -4,6 +4,8 @@
 #include <cwchar>
 #include <iomanip>
 
+#include "scan/column_text.h"
+
 namespace skerry {
 namespace {
 
@@ -11,30 +13,17 @@ namespace {
 // and a sign on each side.
 constexpr size_t kGroupedCapacity = 19 + 18 * (kSeparatorCapacity - 1) + 4;
 
-// "-" and the decimal digits of `value`, terminated; returns the length.
-size_t PlainDigits(int64_t value, wchar_t (&text)[21]) {
-  uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-  wchar_t reversed[20];
-  size_t count = 0;
-  do {
-    reversed[count++] = static_cast<wchar_t>(L'0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  size_t length = 0;
-  if (value < 0) text[length++] = L'-';
-  while (count > 0) text[length++] = reversed[--count];
-  text[length] = L'\0';
-  return length;
-}
-
 }  // namespace
 
 const NumberFormat& LocaleNumberFormat() { return UserNumberFormat(); }
 
 wchar_t* FormatNumber(wchar_t* buffer, size_t capacity, int64_t value) {
   if (capacity == 0) return buffer;
+  // "-" and the decimal digits, terminated: a sign and 19 digits at most.
+  const DecimalText digits(value);
   wchar_t plain[21];
-  const size_t plainLength = PlainDigits(value, plain);
+  const size_t plainLength = digits.View().copy(plain, 20);
+  plain[plainLength] = L'\0';
   if (plainLength >= capacity) {
     buffer[0] = L'\0';
     return buffer;
