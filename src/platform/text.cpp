@@ -3,14 +3,12 @@
 #include <cstdint>
 
 #include "platform/line_end.h"
+#include "platform/utf16.h"
 
 namespace skerry {
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
-
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+constexpr char32_t kReplacement = kReplacementCharacter;
 
 // Decodes one code point at i (advancing i); unpaired surrogates give U+FFFD.
 char32_t NextCodePoint(std::u16string_view text, size_t& i) {
@@ -18,7 +16,7 @@ char32_t NextCodePoint(std::u16string_view text, size_t& i) {
   if (IsHighSurrogate(c)) {
     if (i < text.size() && IsLowSurrogate(text[i])) {
       char16_t low = text[i++];
-      return 0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(low) - 0xDC00);
+      return JoinSurrogates(c, low);
     }
     return kReplacement;
   }
@@ -27,10 +25,9 @@ char32_t NextCodePoint(std::u16string_view text, size_t& i) {
 }
 
 void AppendUtf16(std::u16string& out, char32_t cp) {
-  if (cp >= 0x10000) {
-    cp -= 0x10000;
-    out.push_back(char16_t(0xD800 + (cp >> 10)));
-    out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
+  if (cp >= kFirstSupplementary) {
+    out.push_back(HighSurrogateOf(cp));
+    out.push_back(LowSurrogateOf(cp));
   } else {
     out.push_back(char16_t(cp));
   }
@@ -57,7 +54,7 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
     } else if ((b & 0xF0) == 0xE0) {
       extra = 2, cp = b & 0x0F, minimum = 0x800;
     } else if ((b & 0xF8) == 0xF0) {
-      extra = 3, cp = b & 0x07, minimum = 0x10000;
+      extra = 3, cp = b & 0x07, minimum = kFirstSupplementary;
     } else {
       out.push_back(char16_t(kReplacement));
       ++i;
@@ -72,7 +69,7 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
       }
       cp = (cp << 6) | (static_cast<unsigned char>(utf8[j]) & 0x3F);
     }
-    if (!valid || cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    if (!valid || cp < minimum || cp > 0x10FFFF || IsSurrogate(cp)) {
       out.push_back(char16_t(kReplacement));
       ++i;  // resynchronise on the next byte
       continue;
@@ -84,13 +81,13 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
 }
 
 void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = kReplacement;
+  if (cp > 0x10FFFF || IsSurrogate(cp)) cp = kReplacement;
   if (cp < 0x80) {
     out.push_back(char(cp));
   } else if (cp < 0x800) {
     out.push_back(char(0xC0 | (cp >> 6)));
     out.push_back(char(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
+  } else if (cp < kFirstSupplementary) {
     out.push_back(char(0xE0 | (cp >> 12)));
     out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
     out.push_back(char(0x80 | (cp & 0x3F)));
@@ -126,7 +123,7 @@ void AppendConverted(std::wstring& out, std::u16string_view text) {
   size_t i = 0;
   while (i < text.size()) {
     char32_t c = text[i];
-    if (sizeof(wchar_t) == 2 || c < 0xD800 || c > 0xDFFF) {
+    if (sizeof(wchar_t) == 2 || !IsSurrogate(c)) {
       ++i;  // one unit, one character (on Windows pairs simply stay pairs)
     } else {
       c = NextCodePoint(text, i);

@@ -1,14 +1,12 @@
 #include "platform/utf8_stream_buffer.h"
 
 #include "platform/text.h"
+#include "platform/utf16.h"
 
 namespace skerry {
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
-
-bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+constexpr char32_t kReplacement = kReplacementCharacter;
 
 }  // namespace
 
@@ -27,7 +25,7 @@ void Utf8Encoder::Encode(std::wstring_view text, std::string& out) {
         char32_t high = pendingHigh_;
         pendingHigh_ = 0;
         if (IsLowSurrogate(c)) {
-          AppendUtf8(out, 0x10000 + ((high - 0xD800) << 10) + (c - 0xDC00));
+          AppendUtf8(out, JoinSurrogates(high, c));
           continue;
         }
         AppendUtf8(out, kReplacement);

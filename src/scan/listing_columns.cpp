@@ -3,6 +3,7 @@
 #include <iomanip>
 #include <sstream>
 
+#include "platform/clock.h"
 #include "platform/line_end.h"
 #include "platform/text.h"
 #include "scan/column_text.h"
@@ -15,7 +16,7 @@ constexpr size_t kSparseMarkWidth = 1;
 constexpr size_t kCountWidth = 6;
 constexpr size_t kSizeWidth = kNumberBufferCapacity - kSparseMarkWidth;
 constexpr size_t kAttributeWidth = 8;
-constexpr uint64_t kFileTimeUnitsPerSecond = 10000000;
+constexpr uint64_t kFileTimeUnitsPerSecond = kFileTimeTicksPerSecond;
 
 bool ShowsAnyColumn(const ScanSettings& settings) {
   return settings.showIndex || settings.showStreamCount || settings.showTime || settings.showSize ||

@@ -3,46 +3,13 @@
 #include <unistd.h>
 
 #include "platform/posix/fd_stream_buffer.h"
+#include "platform/standard_stream_buffer.h"
 
 namespace skerry {
-namespace {
 
-// Large enough that a long listing costs few system calls.
-constexpr size_t kOutputBufferChars = 16384;
-constexpr size_t kErrorBufferChars = 1024;
-
-// The two streams live and die together, so that the error stream's tie never
-// outlives the output stream. The buffers flush what they hold when they are
-// destroyed at exit; FlushStandardStreams does it on request.
-struct StandardStreams {
-  FileDescriptorStreamBuffer outputBuffer{STDOUT_FILENO, kOutputBufferChars};
-  FileDescriptorStreamBuffer errorBuffer{STDERR_FILENO, kErrorBufferChars};
-  std::wostream output{&outputBuffer};
-  std::wostream error{&errorBuffer};
-
-  StandardStreams() {
-    error.tie(&output);
-    error.setf(std::ios::unitbuf);
-  }
-  ~StandardStreams() {
-    output.flush();
-    error.flush();
-  }
-};
-
-StandardStreams& Streams() {
-  static StandardStreams streams;
-  return streams;
-}
-
-}  // namespace
-
-std::wostream& StandardOutput() { return Streams().output; }
-std::wostream& StandardError() { return Streams().error; }
-
-void FlushStandardStreams() {
-  Streams().output.flush();
-  Streams().error.flush();
+std::unique_ptr<std::wstreambuf> MakeStandardStreamBuffer(StandardStream which, size_t capacity) {
+  const int fd = which == StandardStream::kOutput ? STDOUT_FILENO : STDERR_FILENO;
+  return std::make_unique<FileDescriptorStreamBuffer>(fd, capacity);
 }
 
 bool StandardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }

@@ -1,4 +1,5 @@
 #include "platform/locale_format.h"
+#include "platform/user_number_format.h"
 
 #include <langinfo.h>
 #include <locale.h>
@@ -65,16 +66,6 @@ size_t Decode(const char* text, locale_t locale, wchar_t* out, size_t capacity) 
   return length;
 }
 
-struct NumberCache {
-  bool filled = false;
-  NumberFormat format;
-};
-
-NumberCache& Numbers() {
-  static NumberCache cache;
-  return cache;
-}
-
 // POSIX locales have no negative-number order for plain numbers: Linux tools
 // write a leading minus sign, Windows' order 1.
 NumberFormat ReadNumberFormat() {
@@ -137,14 +128,7 @@ bool AppendChar(wchar_t* out, size_t capacity, size_t& length, wchar_t character
 
 }  // namespace
 
-const NumberFormat& UserNumberFormat() {
-  NumberCache& cache = Numbers();
-  if (!cache.filled) {
-    cache.format = ReadNumberFormat();
-    cache.filled = true;
-  }
-  return cache.format;
-}
+NumberFormat ReadUserNumberFormat() { return ReadNumberFormat(); }
 
 bool FormatGroupedInteger(const wchar_t* number, const NumberFormat& format, wchar_t* out,
                           size_t capacity) {
@@ -239,7 +223,7 @@ size_t FormatTimeWithoutSeconds(const LocalTime& local, wchar_t* out, size_t cap
 }
 
 void ResetLocaleCacheForTesting() {
-  Numbers() = NumberCache{};
+  ForgetUserNumberFormat();
   TimeCache& times = Times();
   if (times.locale != locale_t{}) freelocale(times.locale);
   times = TimeCache{};

@@ -5,13 +5,13 @@
 #include <memory>
 #include <string_view>
 
+#include "platform/standard_stream_buffer.h"
+#include "platform/utf16.h"
 #include "platform/utf8_stream_buffer.h"
 
 namespace skerry {
 namespace {
 
-constexpr size_t kOutputBufferChars = 16384;
-constexpr size_t kErrorBufferChars = 1024;
 // Older consoles refuse single writes much beyond 64 KiB.
 constexpr size_t kConsoleChunkChars = 8192;
 
@@ -32,12 +32,12 @@ class ConsoleStreamBuffer final : public WideStreamBuffer {
     if (pendingHigh_ != 0) {
       wchar_t joined[2] = {pendingHigh_, text.empty() ? L'\0' : text.front()};
       pendingHigh_ = 0;
-      bool pairs = !text.empty() && text.front() >= 0xDC00 && text.front() <= 0xDFFF;
+      bool pairs = !text.empty() && IsLowSurrogate(text.front());
       if (!Write(std::wstring_view(joined, pairs ? 2 : 1))) return false;
       if (pairs) text.remove_prefix(1);
     }
     // A high surrogate at the end of a block waits for its partner in the next one.
-    if (!final && !text.empty() && text.back() >= 0xD800 && text.back() <= 0xDBFF) {
+    if (!final && !text.empty() && IsHighSurrogate(text.back())) {
       pendingHigh_ = text.back();
       text.remove_suffix(1);
     }
@@ -84,43 +84,13 @@ class HandleStreamBuffer final : public Utf8StreamBuffer {
   HANDLE handle_;
 };
 
-std::unique_ptr<WideStreamBuffer> MakeBuffer(DWORD which, size_t capacity) {
-  HANDLE handle = GetStdHandle(which);
-  if (IsConsole(handle)) return std::make_unique<ConsoleStreamBuffer>(handle, capacity);
-  return std::make_unique<HandleStreamBuffer>(handle, capacity);
-}
-
-// See the POSIX backend: the two streams live and die together.
-struct StandardStreams {
-  std::unique_ptr<WideStreamBuffer> outputBuffer =
-      MakeBuffer(STD_OUTPUT_HANDLE, kOutputBufferChars);
-  std::unique_ptr<WideStreamBuffer> errorBuffer = MakeBuffer(STD_ERROR_HANDLE, kErrorBufferChars);
-  std::wostream output{outputBuffer.get()};
-  std::wostream error{errorBuffer.get()};
-
-  StandardStreams() {
-    error.tie(&output);
-    error.setf(std::ios::unitbuf);
-  }
-  ~StandardStreams() {
-    output.flush();
-    error.flush();
-  }
-};
-
-StandardStreams& Streams() {
-  static StandardStreams streams;
-  return streams;
-}
-
 }  // namespace
 
-std::wostream& StandardOutput() { return Streams().output; }
-std::wostream& StandardError() { return Streams().error; }
-
-void FlushStandardStreams() {
-  Streams().output.flush();
-  Streams().error.flush();
+std::unique_ptr<std::wstreambuf> MakeStandardStreamBuffer(StandardStream which, size_t capacity) {
+  HANDLE handle =
+      GetStdHandle(which == StandardStream::kOutput ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  if (IsConsole(handle)) return std::make_unique<ConsoleStreamBuffer>(handle, capacity);
+  return std::make_unique<HandleStreamBuffer>(handle, capacity);
 }
 
 bool StandardOutputIsTerminal() { return IsConsole(GetStdHandle(STD_OUTPUT_HANDLE)); }

@@ -1,4 +1,5 @@
 #include "platform/locale_format.h"
+#include "platform/user_number_format.h"
 
 #include <windows.h>
 
@@ -43,16 +44,6 @@ NumberFormat ReadNumberFormat() {
   return format;
 }
 
-struct NumberCache {
-  bool filled = false;
-  NumberFormat format;
-};
-
-NumberCache& Numbers() {
-  static NumberCache cache;
-  return cache;
-}
-
 SYSTEMTIME ToSystemTime(const LocalTime& local) {
   SYSTEMTIME fields{};
   fields.wYear = local.year;
@@ -93,14 +84,7 @@ bool IsIntegerText(const wchar_t* number) {
 
 }  // namespace
 
-const NumberFormat& UserNumberFormat() {
-  NumberCache& cache = Numbers();
-  if (!cache.filled) {
-    cache.format = ReadNumberFormat();
-    cache.filled = true;
-  }
-  return cache.format;
-}
+NumberFormat ReadUserNumberFormat() { return ReadNumberFormat(); }
 
 bool FormatGroupedInteger(const wchar_t* number, const NumberFormat& format, wchar_t* out,
                           size_t capacity) {
@@ -164,6 +148,6 @@ size_t FormatTimeWithoutSeconds(const LocalTime& local, wchar_t* out, size_t cap
                  out);
 }
 
-void ResetLocaleCacheForTesting() { Numbers() = NumberCache{}; }
+void ResetLocaleCacheForTesting() { ForgetUserNumberFormat(); }
 
 }  // namespace skerry
