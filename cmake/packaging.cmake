@@ -26,6 +26,8 @@ else()
       DEPENDS ${manual_page}
       VERBATIM)
     add_custom_target(skerry_manual_page ALL DEPENDS ${compressed_page})
+    # Built with the program, so that a tree built for skerry alone installs.
+    add_dependencies(skerry skerry_manual_page)
     install(FILES ${compressed_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   else()
     install(FILES ${manual_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
