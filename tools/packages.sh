@@ -56,6 +56,13 @@ grep -qF 'D:\docs\readme.txt' "$scratch/installed.txt" || fail "the installed sk
 diff -u "$scratch/built.txt" "$scratch/installed.txt" || fail "the installed skerry lists the sample disk differently"
 echo "the installed skerry lists the sample disk ($(wc -l <"$scratch/installed.txt") lines)"
 
+# The program's own version is the package's (a skerry without --version
+# scans C: for it and fails, and is left to the option tests).
+if version=$("$installed/usr/bin/skerry" --version 2>/dev/null); then
+  [ "$version" = "Skerry $(dpkg-deb -f "$deb" Version)" ] ||
+    fail "the installed skerry says '$version', the package $(dpkg-deb -f "$deb" Version)"
+fi
+
 warnings=$(gzip -dc "$installed/usr/share/man/man1/skerry.1.gz" | groff -man -Tutf8 -ww 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "groff warns about the manual page: $warnings"
 
