@@ -11,6 +11,7 @@ packages=(
   g++-mingw-w64-x86-64-posix
   locales xz-utils
   clang libclang-rt-14-dev
+  dpkg-dev file groff-base
 )
 locales=(en_US de_DE hi_IN)
 

@@ -65,4 +65,13 @@ configure_and_build "$root/build-mingw" -DCMAKE_BUILD_TYPE=Release \
 SKERRY_JOBS=$jobs "$root/tools/wine/test.sh" "$root/build" "$root/build-mingw"
 # --- end of Windows under Wine -----------------------------------------------
 
+# --- Packages ----------------------------------------------------------------
+# The Debian package from build/ and the Windows .zip from build-mingw/, made
+# and checked by tools/packages.sh: the .deb's own skerry, unpacked with
+# dpkg -x, lists the sample disk; its manual page renders without a groff
+# warning; the .zip's skerry.exe needs no DLL beyond Windows' own.
+echo "== Packages"
+"$root/tools/packages.sh" "$root/build" "$root/build-mingw"
+# --- end of Packages ---------------------------------------------------------
+
 echo "== all builds and tests passed"
