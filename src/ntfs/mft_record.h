@@ -59,8 +59,9 @@ class MFTRecord final : public FileDescription {
   // Parses the first RecordSize() bytes of `buffer` (fix-ups change them in
   // place). A block of nothing but zeros is a slot of the MFT that was never
   // used: a free record without attributes, returning 0. Returns 0,
-  // kErrorInvalidParameter (block too short, no "FILE", value too short), kErrorNotEnoughMemory (a cap exceeded) or a read's code;
-  // raises BlockException when a structure reaches beyond the record. The
+  // kErrorInvalidParameter (block too short, no "FILE", value too short),
+  // kErrorNotEnoughMemory (a cap exceeded) or a read's code; raises
+  // BlockException when a structure reaches beyond the record. The
   // fields below then describe this record alone: a record without
   // $STANDARD_INFORMATION or $FILE_NAME presents zero blocks, never an
   // earlier record's values. `buffer` must outlive the use of the fields.

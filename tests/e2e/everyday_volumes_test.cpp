@@ -194,7 +194,7 @@ TEST_F(EverydayVolume, SizeIsTheUnnamedStreamsWhateverTheNamedOnes) {
   const ProcessResult sized = Run(image, {"-S", "-f", "\\downloads\\*"});
   ASSERT_EQ(sized.status, 0) << sized.err;
   EXPECT_EQ(SizesOf(sized), (std::map<std::string, uint64_t>{{"D:\\downloads\\photo.jpg", 97280},
-                                                            {"D:\\downloads\\notes.txt", 23}}));
+                                                             {"D:\\downloads\\notes.txt", 23}}));
 
   EXPECT_EQ(List(image, {"-s", "50000", "-f", "\\downloads\\*"}),
             (Lines{"D:\\downloads\\photo.jpg"}));
@@ -225,8 +225,8 @@ TEST_F(EverydayVolume, LongNameWinsOverADosAliasRecordedLast) {
   }
 
   const Lines all = List(image);
-  for (const char* line : {"D:\\a b.txt", "D:\\d e", "D:\\d e\\f g.txt",
-                           "D:\\d e\\Meeting Minutes.txt"}) {
+  for (const char* line :
+       {"D:\\a b.txt", "D:\\d e", "D:\\d e\\f g.txt", "D:\\d e\\Meeting Minutes.txt"}) {
     EXPECT_TRUE(all.count(line)) << line;
   }
   for (const std::string& line : all) EXPECT_EQ(line.find('~'), std::string::npos) << line;
@@ -265,8 +265,8 @@ TEST_F(EverydayVolume, ZeroRecordsAreFreeAndABaadRecordIsDamage) {
   }
 
   const std::string zeroed = Copy(Disk());
-  for (const uint64_t record : {deleted[0], deleted[1], deleted[2], neverUsed[0], neverUsed[1],
-                                neverUsed[2]}) {
+  for (const uint64_t record :
+       {deleted[0], deleted[1], deleted[2], neverUsed[0], neverUsed[1], neverUsed[2]}) {
     WriteBytes(zeroed, RecordOffset(Disk(), record), Bytes(kRecordSize, 0));
   }
   EXPECT_EQ(List(zeroed), sound);

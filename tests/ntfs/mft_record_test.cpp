@@ -112,8 +112,7 @@ TEST_F(MftRecordTest, NameIsTheLastThatIsNotADosAlias) {
       {"alias first", {{u"LONGFI~1.TXT", 2}, {u"long file name.txt", 1}}, u"long file name.txt"},
       {"alias last", {{u"a b.txt", 1}, {u"AB~1.TXT", 2}}, u"a b.txt"},
       {"aliases only", {{u"ONE~1", 2}, {u"TWO~1", 2}}, u"TWO~1"},
-      {"hard links", {{u"first", 0}, {u"SECOND~1", 2}, {u"second", 1}, {u"THIRD~1", 2}},
-       u"second"},
+      {"hard links", {{u"first", 0}, {u"SECOND~1", 2}, {u"second", 1}, {u"THIRD~1", 2}}, u"second"},
       {"own alias", {{u"SHORT.TXT", 3}, {u"SHORT2.TXT", 2}}, u"SHORT.TXT"},
   };
   for (const Case& c : cases) {
@@ -145,10 +144,18 @@ TEST_F(MftRecordTest, DataSizeIsTheUnnamedStreamsElseTheLastStreams) {
   };
   Case cases[] = {
       {"smaller named stream after",
-       RecordBuilder().FileName(u"a", 5, 0x20, 999).ResidentData(100).ResidentData(26, u"z").Build(),
+       RecordBuilder()
+           .FileName(u"a", 5, 0x20, 999)
+           .ResidentData(100)
+           .ResidentData(26, u"z")
+           .Build(),
        100},
       {"larger named stream after",
-       RecordBuilder().FileName(u"a", 5, 0x20, 999).ResidentData(10).ResidentData(600, u"z").Build(),
+       RecordBuilder()
+           .FileName(u"a", 5, 0x20, 999)
+           .ResidentData(10)
+           .ResidentData(600, u"z")
+           .Build(),
        10},
       {"named streams before",
        RecordBuilder()
@@ -159,11 +166,18 @@ TEST_F(MftRecordTest, DataSizeIsTheUnnamedStreamsElseTheLastStreams) {
            .Build(),
        0},
       {"non-resident unnamed",
-       RecordBuilder().FileName(u"a", 5, 0x20, 999).NonResidentData(runs, 5000).ResidentData(26,
-       u"z").Build(),
+       RecordBuilder()
+           .FileName(u"a", 5, 0x20, 999)
+           .NonResidentData(runs, 5000)
+           .ResidentData(26, u"z")
+           .Build(),
        5000},
       {"named streams only",
-       RecordBuilder().FileName(u"a", 5, 0x20, 999).ResidentData(26, u"y").ResidentData(40, u"z").Build(),
+       RecordBuilder()
+           .FileName(u"a", 5, 0x20, 999)
+           .ResidentData(26, u"y")
+           .ResidentData(40, u"z")
+           .Build(),
        40},
   };
   for (Case& c : cases) {

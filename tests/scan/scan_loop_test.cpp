@@ -80,14 +80,13 @@ TEST(EntryReaderTest, DecodesTheRecordAtAPosition) {
   // Parent reference with sequence number 3 and record 0x1'0000'0040: the
   // entry keeps the low 32 bits, resolution takes the low 40.
   constexpr uint64_t kParent = (uint64_t{3} << 48) | 0x0100000040;
-  volume.Record(30,
-                RecordBuilder()
-                    .StandardInformation(1000, 0x20)
-                    .FileName(u"SHORT~1.TXT", kParent, 0x20, 0, 2)
-                    .FileName(u"long name.txt", kParent, 0x21, 0, 1)
-                    .ResidentData(100, u"stream")
-                    .NonResidentData(test::EncodeRunList({{3, 40}}), 0xABCD000000001234)
-                    .Build());
+  volume.Record(30, RecordBuilder()
+                        .StandardInformation(1000, 0x20)
+                        .FileName(u"SHORT~1.TXT", kParent, 0x20, 0, 2)
+                        .FileName(u"long name.txt", kParent, 0x21, 0, 1)
+                        .ResidentData(100, u"stream")
+                        .NonResidentData(test::EncodeRunList({{3, 40}}), 0xABCD000000001234)
+                        .Build());
   volume.Record(31, RecordBuilder().InUse(false).FileName(u"gone.txt").Build());
   ASSERT_EQ(volume.Mount(), kErrorSuccess);
   EntryReader reader(volume.volume(), true);
