@@ -60,8 +60,9 @@ ErrorCode ScanDrive(std::u16string_view argument, ScanSettings& settings, std::w
   }
 
   NtfsVolume volume(opener);
-  // The record parser's one diagnostic line goes where the report goes.
-  volume.SetDiagnosticStream(&output);
+  // The record parser's one diagnostic line goes with the error lines, out
+  // of the listing.
+  volume.SetDiagnosticStream(&errors);
   // A volume whose partition is not in the list (not collected, or the
   // system counts partitions differently) is reported as not found rather
   // than read from a partition it is not.

@@ -31,6 +31,7 @@ constexpr size_t kAttrRunListOffset = 32;
 constexpr size_t kAttrDataSize = 48;
 
 constexpr size_t kMinFileNameValue = kFnName;
+constexpr uint8_t kNameTypeDosOnly = 2;
 
 // $STANDARD_INFORMATION and $FILE_NAME are resident in every sound record.
 // One that is not is damage, and reading it from the disk would let a
@@ -40,6 +41,12 @@ ByteView ResidentValue(ByteView record, uint32_t attribute) {
   const uint32_t length = record.le32(attribute + kAttrValueLength);
   const uint16_t offset = record.le16(attribute + kAttrValueOffset);
   return record.Sub(uint64_t{attribute} + offset, length);
+}
+
+// An MFT slot that was never written holds nothing but zeros (it was never
+// initialised); anything else without a "FILE" header, "BAAD" included, is damage.
+bool NeverUsed(const uint8_t* bytes, uint64_t size) {
+  return std::all_of(bytes, bytes + size, [](uint8_t byte) { return byte == 0; });
 }
 
 }  // namespace
@@ -56,7 +63,7 @@ ErrorCode MFTRecord::SetGeometry(uint64_t partitionOffset, uint32_t recordSize,
 }
 
 std::wostream& MFTRecord::Diagnostics() {
-  return diagnostics_ != nullptr ? *diagnostics_ : StandardOutput();
+  return diagnostics_ != nullptr ? *diagnostics_ : StandardError();
 }
 
 ErrorCode MFTRecord::TryParse(uint8_t* buffer, uint64_t bufferSize, bool readData, uint64_t maxData,
@@ -85,11 +92,15 @@ ErrorCode MFTRecord::Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, 
   dataCount = 0;
   fragmentCount = 0;
   droppedDamagedRecord = false;
+  haveLongName_ = false;
+  haveUnnamedDataSize_ = false;
   if (bufferSize_ < kRecordHeaderSize) throw BlockException();
 
   try {
     const ByteView record(buffer_, bufferSize_);
-    if (record.le32(0) != kFileSignature) return kErrorInvalidParameter;
+    if (record.le32(0) != kFileSignature) {
+      return NeverUsed(buffer_, bufferSize_) ? kErrorSuccess : kErrorInvalidParameter;
+    }
     inUse = (record.le16(kRecordFlags) & kRecordInUse) != 0;
     ApplyFixups();
     attributeOffset_ = record.le16(kFirstAttribute);
@@ -155,9 +166,11 @@ ErrorCode MFTRecord::ReadStandardInformation() {
   }
   const ByteView value = ResidentValue(record, attributeOffset_);
   if (value.size() < kStandardInfoSize) {
-    Diagnostics() << L"Error Attribute bufferSize=" << value.size() << L" expect min size of "
-                  << kStandardInfoSize << L"\n";
-    Diagnostics().flush();
+    if (!silent_) {
+      Diagnostics() << L"Error Attribute bufferSize=" << value.size() << L" expect min size of "
+                    << kStandardInfoSize << L"\n";
+      Diagnostics().flush();
+    }
     return kErrorInvalidParameter;
   }
   std::memcpy(standardInfo.data(), value.data(), kStandardInfoSize);
@@ -165,7 +178,6 @@ ErrorCode MFTRecord::ReadStandardInformation() {
 }
 
 ErrorCode MFTRecord::ReadFileName() {
-  fileName.fill(0);
   const ByteView record(buffer_, bufferSize_);
   if (record.le32(attributeOffset_ + kAttrValueLength) > kFileNameCap) return kErrorNotEnoughMemory;
   const ByteView value = ResidentValue(record, attributeOffset_);
@@ -174,23 +186,37 @@ ErrorCode MFTRecord::ReadFileName() {
   // short for the fixed fields: its name would end in bytes it does not hold.
   const size_t nameEnd = kFnName + 2 * size_t{value.u8(kFnNameLength)};
   if (value.size() < nameEnd) return kErrorInvalidParameter;
+  ++fileNameCount;
+  // The order of a record's names follows their contents, so a DOS alias
+  // often comes after the long name it abbreviates; the file is known by
+  // the long one.
+  const bool dosAlias = value.u8(kFnNameType) == kNameTypeDosOnly;
+  if (dosAlias && haveLongName_) return kErrorSuccess;
+  haveLongName_ = !dosAlias;
+  fileName.fill(0);
   std::memcpy(fileName.data(), value.data(), std::min<size_t>(value.size(), kFileNameValueSize));
   fileName[nameEnd] = 0;
   fileName[nameEnd + 1] = 0;
-  ++fileNameCount;
   return kErrorSuccess;
 }
 
 void MFTRecord::ReadDataAttribute(StreamFilter* observer) {
   const ByteView record(buffer_, bufferSize_);
+  // A file's size is its unnamed stream's; a named stream (a download's
+  // Zone.Identifier, say) gives its size only to a record without one.
+  const bool named = record.u8(attributeOffset_ + kAttrNameLength) != 0;
+  const bool takeSize = !named || !haveUnnamedDataSize_;
+  if (!named) haveUnnamedDataSize_ = true;
   if (record.u8(attributeOffset_ + kAttrNonResident) == 0) {
-    StoreLe64(fileName.data() + kFnDataSize, record.le32(attributeOffset_ + kAttrValueLength));
+    if (takeSize) {
+      StoreLe64(fileName.data() + kFnDataSize, record.le32(attributeOffset_ + kAttrValueLength));
+    }
     return;
   }
-  if (observer != nullptr && record.u8(attributeOffset_ + kAttrNameLength) != 0) {
-    NotifyNamedStream(*observer);
+  if (observer != nullptr && named) NotifyNamedStream(*observer);
+  if (takeSize) {
+    StoreLe64(fileName.data() + kFnDataSize, record.le64(attributeOffset_ + kAttrDataSize));
   }
-  StoreLe64(fileName.data() + kFnDataSize, record.le64(attributeOffset_ + kAttrDataSize));
   if (runs.empty()) BuildRunList(attributeOffset_);
   if (record.le16(attributeOffset_ + kAttrRunListOffset) != 0) {
     fragmentCount = 0;

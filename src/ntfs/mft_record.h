@@ -49,14 +49,19 @@ class MFTRecord final : public FileDescription {
 
   // kErrorInvalidParameter, changing nothing, when a size is 0 or odd.
   ErrorCode SetGeometry(uint64_t partitionOffset, uint32_t recordSize, uint32_t clusterSize);
-  // Where the one diagnostic line of the parser goes; the standard output
-  // stream unless set.
+  // Where the one diagnostic line of the parser goes; the standard error
+  // stream unless set. A parser that rereads records which their own
+  // reader reports (the directories of a path) is silenced, so that each
+  // damaged record is told of once.
   void SetDiagnosticStream(std::wostream* stream) { diagnostics_ = stream; }
+  void SilenceDiagnostics() { silent_ = true; }
 
   // Parses the first RecordSize() bytes of `buffer` (fix-ups change them in
-  // place). Returns 0, kErrorInvalidParameter (block too short, no "FILE",
-  // value too short), kErrorNotEnoughMemory (a cap exceeded) or a read's code;
-  // raises BlockException when a structure reaches beyond the record. The
+  // place). A block of nothing but zeros is a slot of the MFT that was never
+  // used: a free record without attributes, returning 0. Returns 0,
+  // kErrorInvalidParameter (block too short, no "FILE", value too short),
+  // kErrorNotEnoughMemory (a cap exceeded) or a read's code; raises
+  // BlockException when a structure reaches beyond the record. The
   // fields below then describe this record alone: a record without
   // $STANDARD_INFORMATION or $FILE_NAME presents zero blocks, never an
   // earlier record's values. `buffer` must outlive the use of the fields.
@@ -130,6 +135,11 @@ class MFTRecord final : public FileDescription {
   uint32_t clusterSize_ = 0;
   uint64_t partitionOffset_ = 0;
   std::wostream* diagnostics_ = nullptr;
+  bool silent_ = false;
+  // Whether `fileName` holds a name other than a DOS alias, and whether its
+  // data size is the unnamed data stream's, which later attributes keep.
+  bool haveLongName_ = false;
+  bool haveUnnamedDataSize_ = false;
   // Names handed to the stream observer, copied without allocating.
   std::array<char16_t, 256> recordNameScratch_{};
   std::array<char16_t, 256> streamNameScratch_{};

@@ -79,6 +79,7 @@ ErrorCode NtfsVolume::LoadMft(uint64_t mftCluster, FsFilter* loadFilter) {
       return error;
     }
     if (!NamedMft(probe.fileName)) return kErrorBadDevice;
+    mftListedRunCount_ = probe.runs.size();
   }
 
   MFTRecord record;

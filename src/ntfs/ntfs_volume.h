@@ -42,8 +42,9 @@ class NtfsVolume {
   // its end (see mftLoadError).
   ErrorCode LoadMft(uint64_t mftCluster, FsFilter* loadFilter);
 
-  // Where the record parser's diagnostic line goes (standard output unless set).
+  // Where the record parser's diagnostic line goes (standard error unless set).
   void SetDiagnosticStream(std::wostream* stream) { diagnostics_ = stream; }
+  std::wostream* diagnosticStream() const { return diagnostics_; }
 
   char16_t separator() const { return separator_; }
   BlockDevice* handle() const { return handle_.get(); }
@@ -60,6 +61,9 @@ class NtfsVolume {
   const ByteBuffer& mftData() const { return mftData_; }
   // The runs that hold the MFT's data, in the order of its virtual clusters.
   const std::vector<RunEntry>& mftRuns() const { return mftRuns_; }
+  // The number of runs that record 0 lists for the MFT's data, those past
+  // its data size included (mftRuns holds only the runs the load read).
+  uint64_t mftListedRunCount() const { return mftListedRunCount_; }
   const AttributeCounts& attributeCounts() const { return attributeCounts_; }
   // kErrorSuccess; kErrorHandleEof when the disk ended inside the MFT's data:
   // the records read before that end are loaded and the rest are missing;
@@ -80,6 +84,7 @@ class NtfsVolume {
   std::vector<uint8_t> recordBuffer_;
   uint32_t recordSize_ = 0;
   std::vector<RunEntry> mftRuns_;
+  uint64_t mftListedRunCount_ = 0;
   std::unordered_map<uint64_t, std::u16string> pathCache_;
   AttributeCounts attributeCounts_{};
   ErrorCode mftLoadError_ = kErrorSuccess;

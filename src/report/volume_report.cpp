@@ -45,8 +45,7 @@ void WriteRecordSummary(std::wostream& output, const CountFilter& counts,
   output << L"\n              Active:" << std::setw(kFieldWidth) << active;
   output << L"\n                Free:" << std::setw(kFieldWidth) << free;
   output << L"\n               Total:" << std::setw(kFieldWidth) << uint32_t{active + free};
-  output << L"\n           Fragments:" << std::setw(kFieldWidth)
-         << static_cast<uint64_t>(volume.mftRuns().size());
+  output << L"\n           Fragments:" << std::setw(kFieldWidth) << volume.mftListedRunCount();
   output << L"\n";
 }
 

@@ -11,7 +11,7 @@ constexpr uint64_t kSizeMask = 0xFFFFFFFFFFFF;
 
 EntryReader::EntryReader(NtfsVolume& volume, bool positionsAreRecordNumbers,
                          std::wostream* diagnostics)
-    : volume_(volume), resolver_(volume, positionsAreRecordNumbers, diagnostics) {
+    : volume_(volume), resolver_(volume, positionsAreRecordNumbers) {
   record_.handle = volume.handle();
   record_.SetGeometry(volume.partitionOffset(), volume.recordSize(), volume.clusterSize());
   record_.SetDiagnosticStream(diagnostics);

@@ -20,7 +20,7 @@ class EntryReader {
   // `positionsAreRecordNumbers`: the MFT was loaded without a filter that
   // drops records, so directory records can be taken from memory instead of
   // being read from the disk again. `diagnostics`: where the record parser's
-  // diagnostic line goes (standard output when null).
+  // diagnostic line goes (standard error when null).
   EntryReader(NtfsVolume& volume, bool positionsAreRecordNumbers,
               std::wostream* diagnostics = nullptr);
   EntryReader(const EntryReader&) = delete;

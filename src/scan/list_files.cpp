@@ -48,7 +48,8 @@ ErrorCode ListFiles(NtfsVolume& volume, std::u16string_view physicalName,
 ErrorCode ListMountedVolume(NtfsVolume& volume, const ScanSettings& settings,
                             bool positionsAreRecordNumbers, std::wostream& output) {
   ListingWriter writer(output, settings, volume);
-  const ErrorCode scan = ScanEntries(volume, settings, positionsAreRecordNumbers, writer, &output);
+  const ErrorCode scan =
+      ScanEntries(volume, settings, positionsAreRecordNumbers, writer, volume.diagnosticStream());
   // An MFT cut short by the end of the disk lost more than a damaged record.
   if (volume.mftLoadError() != kErrorSuccess) return volume.mftLoadError();
   return scan;

@@ -5,12 +5,11 @@
 
 namespace skerry {
 
-PathResolver::PathResolver(NtfsVolume& volume, bool positionsAreRecordNumbers,
-                           std::wostream* diagnostics)
+PathResolver::PathResolver(NtfsVolume& volume, bool positionsAreRecordNumbers)
     : volume_(volume), source_(volume, positionsAreRecordNumbers) {
   record_.handle = volume.handle();
   record_.SetGeometry(volume.partitionOffset(), volume.recordSize(), volume.clusterSize());
-  record_.SetDiagnosticStream(diagnostics);
+  record_.SilenceDiagnostics();
 }
 
 ErrorCode PathResolver::ResolvePath(uint64_t recordNumber, std::u16string& path) {

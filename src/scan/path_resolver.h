@@ -27,10 +27,9 @@ inline constexpr size_t kMaxPathDepth = (kMaxPathLength + 1) / 2;
 
 class PathResolver {
  public:
-  // `diagnostics`: where the record parser's diagnostic line goes (standard
-  // output when null).
-  PathResolver(NtfsVolume& volume, bool positionsAreRecordNumbers,
-               std::wostream* diagnostics = nullptr);
+  // Its parser writes no diagnostics: a directory is reread for every path
+  // through it, and its damage is told where the listing meets its record.
+  PathResolver(NtfsVolume& volume, bool positionsAreRecordNumbers);
   PathResolver(const PathResolver&) = delete;
   PathResolver& operator=(const PathResolver&) = delete;
 

@@ -54,7 +54,7 @@ TEST_P(BuiltDisk, FlsSeesEveryLiveNameAndNoOther) {
 
 INSTANTIATE_TEST_SUITE_P(ExampleDisks, BuiltDisk,
                          testing::Values("sample", "mbr-extended", "gpt", "fragmented-mft",
-                                         "edge-names"),
+                                         "edge-names", "everyday"),
                          [](const auto& testParam) {
                            std::string name = testParam.param;
                            std::erase(name, '-');

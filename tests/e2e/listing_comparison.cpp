@@ -62,7 +62,8 @@ ListingComparison CompareListing(const std::string& listing, const std::string& 
     }
   }
 
-  // What is left may be names that fls does not show: ask for the record's own names.
+  // What is left may be records in no index, whose names fls does not show:
+  // ask for their own names.
   std::vector<uint64_t> missing;
   for (const auto& [record, accepted] : candidates) {
     if (!printed.count(record)) missing.push_back(record);
@@ -71,6 +72,11 @@ ListingComparison CompareListing(const std::string& listing, const std::string& 
     std::vector<uint64_t> stillMissing;
     for (const uint64_t record : missing) {
       bool matched = false;
+      // A record that fls names in an index must be printed under one of those names.
+      if (!candidates[record].empty()) {
+        stillMissing.push_back(record);
+        continue;
+      }
       for (const FileNameOfRecord& name : names(record)) {
         const auto parent = directories.find(name.parent);
         if (parent == directories.end()) continue;

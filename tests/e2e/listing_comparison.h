@@ -2,11 +2,12 @@
 // Compares skerry's listing of a volume with what fls reports for it.
 //
 // Skerry prints one line per in-use record that has a name, with the name of
-// the record's last $FILE_NAME attribute; fls prints one line per name found
-// in the directory indexes (no DOS names) and per stream. So the comparison
-// groups fls's in-use entries by record: each record must be printed exactly
-// once, under any one of its names, and nothing else may be printed. Names
-// that fls does not show (DOS names, records in no index) are looked up
+// the record's last $FILE_NAME attribute that is not a DOS alias; fls prints
+// one line per name found in the directory indexes (no DOS aliases) and per
+// stream. So the comparison groups fls's in-use entries by record: each
+// record must be printed exactly once, under one of the names fls shows for
+// it (a DOS alias is not one of them), and nothing else may be printed. The
+// names of records in no index, which fls does not show, are looked up
 // through a callback, typically istat, only for what is left unmatched.
 
 #include <cstdint>

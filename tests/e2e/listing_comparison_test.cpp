@@ -91,11 +91,21 @@ TEST(ListingComparison, AcceptsAnyNameOfARecordOnce) {
   EXPECT_TRUE(result.matches) << result.report;
 }
 
-TEST(ListingComparison, FindsNamesThatFlsDoesNotShow) {
+// A record in no index is found under its own name; a record that fls names
+// must be printed under one of fls's names, never its DOS alias.
+TEST(ListingComparison, LooksUpOnlyTheNamesOfRecordsInNoIndex) {
+  std::vector<FlsEntry> volume = kVolume;
+  volume.push_back(Fls({"r/r 70-128-2:\t$OrphanFiles/OrphanFile-70"}).front());
+  const RecordNames names = [](uint64_t record) {
+    std::vector<FileNameOfRecord> found = DosNameOf66()(record);
+    if (record == 70) found = {{"lost.txt", 64}};
+    return found;
+  };
   const std::string listing =
-      "Path\nD:\\$MFT\nD:\\$Secure\nD:\\.\nD:\\docs\nD:\\docs\\a.txt\nD:\\docs\\LONGNA~1.TXT\n";
-  EXPECT_TRUE(CompareListing(listing, "D:", kVolume, DosNameOf66()).matches);
-  EXPECT_FALSE(CompareListing(listing, "D:", kVolume, nullptr).matches);
+      "Path\nD:\\$MFT\nD:\\$Secure\nD:\\.\nD:\\docs\nD:\\docs\\a.txt\nD:\\docs\\lost.txt\n";
+  EXPECT_TRUE(CompareListing(listing + "D:\\docs\\Long Name.txt\n", "D:", volume, names).matches);
+  EXPECT_FALSE(CompareListing(listing, "D:", volume, nullptr).matches);
+  EXPECT_FALSE(CompareListing(listing + "D:\\docs\\LONGNA~1.TXT\n", "D:", volume, names).matches);
 }
 
 TEST(ListingComparison, ReportsEachKindOfDifference) {

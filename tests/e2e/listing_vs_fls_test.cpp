@@ -39,6 +39,11 @@ TEST(ListingVsFls, EdgeNamesDisk) {
   ExpectListingMatchesFls(disk.image, 1, disk.NtfsPartition(1).startSector);
 }
 
+TEST(ListingVsFls, EverydayDisk) {
+  const TestDisk disk = BuildTestDisk("everyday");
+  ExpectListingMatchesFls(disk.image, 1, disk.NtfsPartition(1).startSector);
+}
+
 TEST(ListingVsFls, FragmentedMftDisk) {
   const TestDisk disk = BuildTestDisk("fragmented-mft");
   ExpectListingMatchesFls(disk.image, 1, disk.NtfsPartition(1).startSector);

@@ -114,7 +114,8 @@ TEST_F(AttributeDataTest, FilteredRunIsReadInPiecesOf16ClustersAndNoFurther) {
 
 TEST_F(AttributeDataTest, RecordsThatFailToParseAreDroppedAndTheRestStillTested) {
   disk = DiskWithRecords(10, 16);
-  std::fill_n(disk->bytes.begin() + 10 * kCluster + 10 * kRecord, kRecord, 0);  // the 11th
+  // The 11th: not "FILE", and not the zeros of a slot never used (a free record).
+  std::fill_n(disk->bytes.begin() + 10 * kCluster + 10 * kRecord, kRecord, 0xEE);
   RecordingFilter filter;
   ASSERT_EQ(ReadData(EncodeRunList({{16, 10}}), 16 * kCluster, &filter), kErrorSuccess);
   EXPECT_EQ(filter.names.size(), 63u);
@@ -126,7 +127,7 @@ TEST_F(AttributeDataTest, RecordsThatFailToParseAreDroppedAndTheRestStillTested)
 
 TEST_F(AttributeDataTest, AcceptingFilterKeepsWhatAnUnfilteredReadGivesFixedUp) {
   disk = DiskWithRecords(10, 8);
-  std::fill_n(disk->bytes.begin() + 10 * kCluster + 5 * kRecord, kRecord, 0);
+  std::fill_n(disk->bytes.begin() + 10 * kCluster + 5 * kRecord, kRecord, 0xEE);
   ASSERT_EQ(ReadData(EncodeRunList({{8, 10}}), 8 * kCluster), kErrorSuccess);
   ByteBuffer expected;
   for (size_t i = 0; i < 32; ++i) {

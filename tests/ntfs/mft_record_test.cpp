@@ -65,11 +65,26 @@ TEST_F(MftRecordTest, BlocksThatAreNoFileRecordAreRefused) {
   const std::vector<uint8_t> good = test::MakeFileRecord(u"a.txt");
   std::vector<uint8_t> baad = good;
   std::copy_n("BAAD", 4, baad.begin());
-  std::vector<uint8_t> zeros(1024);
   std::vector<uint8_t> half(good.begin(), good.begin() + 512);
-  for (std::vector<uint8_t>* block : {&baad, &zeros, &half}) {
+  // Zeros but for one byte at the end: not a slot that was never written.
+  std::vector<uint8_t> almostZeros(1024);
+  almostZeros[1023] = 1;
+  for (std::vector<uint8_t>* block : {&baad, &half, &almostZeros}) {
     EXPECT_EQ(Parse(*block), kErrorInvalidParameter);
   }
+}
+
+TEST_F(MftRecordTest, NeverUsedRecordOfZerosIsAFreeRecordWithoutAttributes) {
+  std::vector<uint8_t> named = test::MakeFileRecord(u"a.txt");
+  ASSERT_EQ(Parse(named), kErrorSuccess);
+  std::vector<uint8_t> zeros(1024);
+  ASSERT_EQ(Parse(zeros), kErrorSuccess);
+  EXPECT_FALSE(record.InUse());
+  EXPECT_EQ(record.standardInfo, StandardInfoBlock{});
+  EXPECT_EQ(record.fileName, FileNameBlock{});
+  EXPECT_EQ(record.fileNameCount, 0);
+  EXPECT_EQ(record.dataCount, 0);
+  EXPECT_EQ(zeros, std::vector<uint8_t>(1024));
 }
 
 TEST_F(MftRecordTest, AttributesEndingAtTheBlockEndWithoutMarkerParse) {
@@ -82,30 +97,95 @@ TEST_F(MftRecordTest, AttributesEndingAtTheBlockEndWithoutMarkerParse) {
   EXPECT_EQ(record.attributeCounts[15], 0);
 }
 
-TEST_F(MftRecordTest, LastFileNameWinsAndBothAreCounted) {
-  std::vector<uint8_t> bytes = RecordBuilder()
-                                   .StandardInformation(100)
-                                   .FileName(u"LONGFI~1.TXT", 5, 0x20, 0, 2)
-                                   .FileName(u"long file name.txt", 7, 0x20, 0, 1)
-                                   .Build();
-  ASSERT_EQ(Parse(bytes), kErrorSuccess);
-  EXPECT_EQ(record.fileNameCount, 2);
-  EXPECT_EQ(NameOf(record.fileName), u"long file name.txt");
-  EXPECT_EQ(ByteView(record.fileName.data(), record.fileName.size()).le64(kFnParent), 7u);
-  EXPECT_EQ(NameUnit(record.fileName, 18), u'\0');
+// Name types: 0 POSIX, 1 Win32, 2 DOS alias, 3 Win32 and DOS in one.
+TEST_F(MftRecordTest, NameIsTheLastThatIsNotADosAlias) {
+  struct Name {
+    const char16_t* name;
+    uint8_t type;
+  };
+  struct Case {
+    const char* title;
+    std::vector<Name> names;
+    const char16_t* expected;
+  };
+  const Case cases[] = {
+      {"alias first", {{u"LONGFI~1.TXT", 2}, {u"long file name.txt", 1}}, u"long file name.txt"},
+      {"alias last", {{u"a b.txt", 1}, {u"AB~1.TXT", 2}}, u"a b.txt"},
+      {"aliases only", {{u"ONE~1", 2}, {u"TWO~1", 2}}, u"TWO~1"},
+      {"hard links", {{u"first", 0}, {u"SECOND~1", 2}, {u"second", 1}, {u"THIRD~1", 2}}, u"second"},
+      {"own alias", {{u"SHORT.TXT", 3}, {u"SHORT2.TXT", 2}}, u"SHORT.TXT"},
+  };
+  for (const Case& c : cases) {
+    RecordBuilder builder;
+    builder.StandardInformation(100);
+    uint64_t parent = 10;
+    for (const Name& name : c.names) builder.FileName(name.name, parent++, 0x20, 0, name.type);
+    std::vector<uint8_t> bytes = builder.Build();
+    ASSERT_EQ(Parse(bytes), kErrorSuccess) << c.title;
+    EXPECT_EQ(record.fileNameCount, static_cast<int32_t>(c.names.size())) << c.title;
+    EXPECT_EQ(NameOf(record.fileName), c.expected) << c.title;
+    // The whole value is the chosen name's, its parent included, with the NUL after it.
+    size_t chosen = 0;
+    while (std::u16string(c.names[chosen].name) != c.expected) ++chosen;
+    EXPECT_EQ(ByteView(record.fileName.data(), record.fileName.size()).le64(kFnParent),
+              10u + chosen)
+        << c.title;
+    EXPECT_EQ(NameUnit(record.fileName, NameLength(record.fileName)), u'\0') << c.title;
+    EXPECT_EQ(record.fileName[kFnNameType], c.names[chosen].type) << c.title;
+  }
 }
 
-TEST_F(MftRecordTest, DataSizeIsTheLastDataAttributes) {
-  std::vector<uint8_t> file = RecordBuilder()
-                                  .StandardInformation(100)
-                                  .FileName(u"a.txt", 5, 0x20, 999)
-                                  .ResidentData(100)
-                                  .ResidentData(26, u"stream")
-                                  .Build();
-  ASSERT_EQ(Parse(file), kErrorSuccess);
+TEST_F(MftRecordTest, DataSizeIsTheUnnamedStreamsElseTheLastStreams) {
+  const std::vector<uint8_t> runs = EncodeRunList({{2, 100}});
+  struct Case {
+    const char* title;
+    std::vector<uint8_t> bytes;
+    int64_t size;
+  };
+  Case cases[] = {
+      {"smaller named stream after",
+       RecordBuilder()
+           .FileName(u"a", 5, 0x20, 999)
+           .ResidentData(100)
+           .ResidentData(26, u"z")
+           .Build(),
+       100},
+      {"larger named stream after",
+       RecordBuilder()
+           .FileName(u"a", 5, 0x20, 999)
+           .ResidentData(10)
+           .ResidentData(600, u"z")
+           .Build(),
+       10},
+      {"named streams before",
+       RecordBuilder()
+           .FileName(u"a", 5, 0x20, 999)
+           .NonResidentData(runs, 7000, u"big")
+           .ResidentData(26, u"z")
+           .ResidentData(0)
+           .Build(),
+       0},
+      {"non-resident unnamed",
+       RecordBuilder()
+           .FileName(u"a", 5, 0x20, 999)
+           .NonResidentData(runs, 5000)
+           .ResidentData(26, u"z")
+           .Build(),
+       5000},
+      {"named streams only",
+       RecordBuilder()
+           .FileName(u"a", 5, 0x20, 999)
+           .ResidentData(26, u"y")
+           .ResidentData(40, u"z")
+           .Build(),
+       40},
+  };
+  for (Case& c : cases) {
+    ASSERT_EQ(Parse(c.bytes), kErrorSuccess) << c.title;
+    EXPECT_EQ(DataSize(record.fileName), c.size) << c.title;
+  }
   EXPECT_EQ(record.dataCount, 2);
   EXPECT_EQ(record.DataStreamCount(), 2u);
-  EXPECT_EQ(DataSize(record.fileName), 26);
 
   std::vector<uint8_t> directory =
       RecordBuilder().StandardInformation(100).FileName(u"docs", 5, 0x10000000, 4321).Build();
@@ -138,6 +218,15 @@ TEST_F(MftRecordTest, ShortStandardInformationPrintsTheLineAndFails) {
   std::vector<uint8_t> bytes =
       RecordBuilder().StandardInformation(100, 0, 40).FileName(u"a").Build();
   EXPECT_EQ(Parse(bytes), kErrorInvalidParameter);
+  EXPECT_EQ(diagnostics.str(), L"Error Attribute bufferSize=40 expect min size of 48\n");
+
+  // A silenced parser (one that rereads records for paths) fails the same way, without a word.
+  MFTRecord silent;
+  silent.SetGeometry(0, 1024, 4096);
+  silent.SetDiagnosticStream(&diagnostics);
+  silent.SilenceDiagnostics();
+  EXPECT_EQ(silent.Parse(bytes.data(), bytes.size(), false, kMaxAttributeData, nullptr, nullptr),
+            kErrorInvalidParameter);
   EXPECT_EQ(diagnostics.str(), L"Error Attribute bufferSize=40 expect min size of 48\n");
 }
 

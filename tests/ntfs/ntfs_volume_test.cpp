@@ -133,21 +133,23 @@ TEST_F(NtfsVolumeTest, LoadFilterKeepsWhatItAccepts) {
 }
 
 // ntfs-3g leaves the records of the MFT's last run past its data size zeroed;
-// Windows formats them. Either way they are not part of the MFT.
+// Windows formats them. Either way they are not part of the MFT, though the
+// runs that record 0 lists for them still count as the MFT's fragments.
 TEST_F(NtfsVolumeTest, RecordsPastTheDataSizeAreNotLoaded) {
   for (bool filtered : {false, true}) {
     SCOPED_TRACE(filtered ? "filtered" : "unfiltered");
     VolumeLayout layout;
-    layout.mftRuns = {MftRun{4, 8}};  // room for 32 records
+    layout.mftRuns = {MftRun{4, 8}, MftRun{40, 2}};  // room for 40 records
     layout.mftDataSize = 18 * 1024;
     VolumeBuilder builder(layout);
-    builder.AddFiles(31);
+    builder.AddFiles(39);
     RecordingFilter all;
     ASSERT_EQ(Mount(builder, filtered ? &all : nullptr), kErrorSuccess);
     EXPECT_EQ(Records(), 18u);
     EXPECT_EQ(NameAt(17), u"file17");
     ASSERT_EQ(volume->mftRuns().size(), 1u);
     EXPECT_EQ(volume->mftRuns()[0].byteLength, 5u * 4096);
+    EXPECT_EQ(volume->mftListedRunCount(), 2u);
   }
 }
 
@@ -155,9 +157,15 @@ TEST_F(NtfsVolumeTest, RecordsWithoutNameOrTimesPresentZerosToTheFilter) {
   VolumeBuilder builder;
   builder.AddFiles(2);
   builder.SetRecord(3, RecordBuilder().NonResidentData(EncodeRunList({{4, 100}}), 16000).Build());
+  // A slot never written is a free record like any other, not damage.
+  builder.SetRecord(4, std::vector<uint8_t>(1024, 0));
   RecordingFilter filter;
   ASSERT_EQ(Mount(builder, &filter), kErrorSuccess);
-  ASSERT_EQ(filter.names.size(), 4u);
+  EXPECT_EQ(volume->mftLoadError(), kErrorSuccess);
+  ASSERT_EQ(filter.names.size(), 5u);
+  EXPECT_EQ(filter.standardInfos[4], StandardInfoBlock{});
+  EXPECT_EQ(filter.fileNames[4], FileNameBlock{});
+  EXPECT_EQ(filter.streamCounts[4], 0u);
   EXPECT_EQ(filter.names[2], u"file2");
   EXPECT_NE(filter.standardInfos[2], StandardInfoBlock{});
   EXPECT_EQ(filter.standardInfos[3], StandardInfoBlock{});

@@ -222,8 +222,8 @@ TEST_F(LocaleListFilesTest, ParentAndGroupedSize) {
   EXPECT_EQ(LineOf(L"\\sparse.bin"), L"     5              32,768% C:\\sparse.bin");
   // A file's size is its $DATA's, not what its $FILE_NAME holds.
   EXPECT_EQ(LineOf(L"\\empty.txt"), L"     5                   0  C:\\empty.txt");
-  // The last stream's size.
-  EXPECT_EQ(LineOf(L"\\streams.txt"), L"     5                  26  C:\\streams.txt");
+  // The unnamed stream's size, whatever the named streams hold.
+  EXPECT_EQ(LineOf(L"\\streams.txt"), L"     5                 100  C:\\streams.txt");
 }
 
 TEST_F(LocaleListFilesTest, ModificationTimeInLocalTime) {

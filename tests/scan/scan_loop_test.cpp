@@ -80,14 +80,13 @@ TEST(EntryReaderTest, DecodesTheRecordAtAPosition) {
   // Parent reference with sequence number 3 and record 0x1'0000'0040: the
   // entry keeps the low 32 bits, resolution takes the low 40.
   constexpr uint64_t kParent = (uint64_t{3} << 48) | 0x0100000040;
-  volume.Record(30,
-                RecordBuilder()
-                    .StandardInformation(1000, 0x20)
-                    .FileName(u"SHORT~1.TXT", kParent, 0x20, 0, 2)
-                    .FileName(u"long name.txt", kParent, 0x21, 0, 1)
-                    .ResidentData(100)
-                    .NonResidentData(test::EncodeRunList({{3, 40}}), 0xABCD000000001234, u"stream")
-                    .Build());
+  volume.Record(30, RecordBuilder()
+                        .StandardInformation(1000, 0x20)
+                        .FileName(u"SHORT~1.TXT", kParent, 0x20, 0, 2)
+                        .FileName(u"long name.txt", kParent, 0x21, 0, 1)
+                        .ResidentData(100, u"stream")
+                        .NonResidentData(test::EncodeRunList({{3, 40}}), 0xABCD000000001234)
+                        .Build());
   volume.Record(31, RecordBuilder().InUse(false).FileName(u"gone.txt").Build());
   ASSERT_EQ(volume.Mount(), kErrorSuccess);
   EntryReader reader(volume.volume(), true);
@@ -104,7 +103,7 @@ TEST(EntryReaderTest, DecodesTheRecordAtAPosition) {
   EXPECT_EQ(entry.parentReference, kParent);
   EXPECT_EQ(entry.nameCount, 2u);
   EXPECT_EQ(entry.dataCount, 2u);
-  EXPECT_EQ(entry.size, 0x000000001234u);  // the last stream's, low 48 bits
+  EXPECT_EQ(entry.size, 0x000000001234u);  // the unnamed stream's, low 48 bits
   ASSERT_EQ(entry.runs.size(), 1u);
   EXPECT_EQ(entry.runs[0].lcn, 40);
   EXPECT_FALSE(entry.deleted);
@@ -136,15 +135,18 @@ TEST(ScanEntriesTest, PassesOverFreeAndNamelessRecords) {
   TestVolume volume;
   volume.File(30, u"kept.txt", kRootRecord)
       .Record(31, RecordBuilder().InUse(false).FileName(u"kept.txt").Build())
-      .Record(32, RecordBuilder().StandardInformation(5).ResidentData(3).Build());
+      .Record(32, RecordBuilder().StandardInformation(5).ResidentData(3).Build())
+      // A slot that was never written: zeros, free, and no damage.
+      .Record(33, std::vector<uint8_t>(1024, 0))
+      .File(34, u"after.txt", kRootRecord);
   ScanSettings settings;
   EXPECT_EQ(Scan(volume, settings),
-            (std::vector<std::u16string>{u"\\$MFT", u"\\.", u"\\kept.txt"}));
+            (std::vector<std::u16string>{u"\\$MFT", u"\\.", u"\\kept.txt", u"\\after.txt"}));
 }
 
 // The record at position 33 does not start with FILE, the one at 35 holds a
-// $FILE_NAME that reaches beyond the record, 37 is zeros: every other file is
-// still listed, and the scan ends with ERROR_FILE_CORRUPT.
+// $FILE_NAME that reaches beyond the record, 37 is zeros (free, not damage):
+// every other file is still listed, and the scan ends with ERROR_FILE_CORRUPT.
 TEST(ScanEntriesTest, DamagedRecordDoesNotHideTheRestOfTheVolume) {
   TestVolume volume;
   for (uint64_t record = 30; record < 40; ++record) {
@@ -166,6 +168,29 @@ TEST(ScanEntriesTest, DamagedRecordDoesNotHideTheRestOfTheVolume) {
   EXPECT_EQ(Scan(volume, settings, kErrorFileCorrupt),
             (std::vector<std::u16string>{u"\\$MFT", u"\\.", u"\\f0", u"\\f1", u"\\f2", u"\\f4",
                                          u"\\f6", u"\\f8", u"\\f9"}));
+}
+
+// A directory whose $STANDARD_INFORMATION is too short is damaged: the
+// parser's line about it is written once, to the stream it is given, however
+// many files below it need their path.
+TEST(ScanEntriesTest, DamagedDirectoryIsToldOfOnce) {
+  for (bool inMemory : {true, false}) {
+    TestVolume volume;
+    volume.Record(30, RecordBuilder()
+                          .StandardInformation(1, 0x10, 40)
+                          .FileName(u"dir", kRootRecord, 0x10000000)
+                          .Build());
+    for (uint64_t record = 31; record < 36; ++record) volume.File(record, u"f", 30);
+    ASSERT_EQ(volume.Mount(), kErrorSuccess);
+    ScanSettings settings;
+    settings.showDirectory = true;
+    RecordingVisitor visitor;
+    std::wostringstream diagnostics;
+    EXPECT_EQ(ScanEntries(volume.volume(), settings, inMemory, visitor, &diagnostics),
+              kErrorFileCorrupt);
+    EXPECT_EQ(visitor.names.size(), 7u);
+    EXPECT_EQ(diagnostics.str(), L"Error Attribute bufferSize=40 expect min size of 48\n");
+  }
 }
 
 // Directory records come from the MFT in memory when it was loaded whole and
