@@ -49,14 +49,21 @@ class MFTRecord final : public FileDescription {
 
   // kErrorInvalidParameter, changing nothing, when a size is 0 or odd.
   ErrorCode SetGeometry(uint64_t partitionOffset, uint32_t recordSize, uint32_t clusterSize);
+  // Records that the MFT's runs can hold: a base record reference at or past
+  // it is damage. 0 (the default) checks no reference.
+  void SetRecordLimit(uint64_t recordLimit) { recordLimit_ = recordLimit; }
   // Where the one diagnostic line of the parser goes; the standard output
   // stream unless set.
   void SetDiagnosticStream(std::wostream* stream) { diagnostics_ = stream; }
 
   // Parses the first RecordSize() bytes of `buffer` (fix-ups change them in
-  // place). Returns 0, kErrorInvalidParameter (block too short, no "FILE",
-  // value too short), kErrorNotEnoughMemory (a cap exceeded) or a read's code;
-  // raises BlockException when a structure reaches beyond the record. The
+  // place, and the record is recognised as fixed up when parsed again).
+  // Returns 0, kErrorInvalidParameter (block too short, no "FILE", value too
+  // short), kErrorFileCorrupt (a $FILE_NAME without a name), kErrorNotEnoughMemory
+  // (a cap exceeded) or a read's code; raises BlockException when a structure
+  // reaches beyond the record, the attributes do not end with the end marker
+  // inside it, an update sequence does not match (a torn write) or the base
+  // record reference lies past the record limit. The
   // fields below then describe this record alone: a record without
   // $STANDARD_INFORMATION or $FILE_NAME presents zero blocks, never an
   // earlier record's values. `buffer` must outlive the use of the fields.
@@ -98,6 +105,10 @@ class MFTRecord final : public FileDescription {
   std::vector<RunEntry> runs;
   ByteBuffer data;
   bool inUse = false;
+  // The header's directory flag, and the sequence number that references to
+  // this record carry in their high 16 bits.
+  bool directoryRecord = false;
+  uint16_t sequenceNumber = 0;
   bool sparse = false;
   int32_t fileNameCount = 0;
   int32_t dataCount = 0;
@@ -129,6 +140,7 @@ class MFTRecord final : public FileDescription {
   uint32_t attributeOffset_ = 0;
   uint32_t clusterSize_ = 0;
   uint64_t partitionOffset_ = 0;
+  uint64_t recordLimit_ = 0;
   std::wostream* diagnostics_ = nullptr;
   // Names handed to the stream observer, copied without allocating.
   std::array<char16_t, 256> recordNameScratch_{};
