@@ -148,8 +148,9 @@ ErrorCode MFTRecord::WalkAttributes(bool readData, uint64_t maxData, FsFilter* l
                                     StreamFilter* observer) {
   const ByteView record(buffer_, bufferSize_);
   for (;;) {
-    // The attributes end with the end marker; a walk that leaves the record
-    // before it met a damaged length or first-attribute offset.
+    // The attributes end with the end marker, inside the record: a walk that
+    // leaves the record before the marker followed a damaged length or
+    // first-attribute offset.
     const uint32_t type = record.le32(attributeOffset_);
     ++attributeCounts[(type >> 4) & 15];
     if (type == kAttributeEnd) return kErrorSuccess;
