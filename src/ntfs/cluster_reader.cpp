@@ -67,6 +67,7 @@ ErrorCode MFTRecord::ReadFiltered(ByteBuffer& out, uint32_t byteCount, FsFilter&
     piece.SetGeometry(0, recordSize_, clusterSize_);
   }
   piece.SetDiagnosticStream(diagnostics_);
+  piece.SetRecordLimit(recordLimit_);
   const uint64_t pieceBytes = uint64_t{kLoadPieceClusters} * clusterSize_;
 
   size_t pending = 0;  // bytes of an incomplete record at the end of `out`

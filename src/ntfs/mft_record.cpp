@@ -16,9 +16,13 @@ constexpr uint64_t kRecordHeaderSize = 48;
 // Record header fields.
 constexpr size_t kUpdateSequenceOffset = 4;
 constexpr size_t kUpdateSequenceCount = 6;
+constexpr size_t kSequenceNumber = 16;
 constexpr size_t kFirstAttribute = 20;
 constexpr size_t kRecordFlags = 22;
+constexpr size_t kBaseRecord = 32;
 constexpr uint16_t kRecordInUse = 0x0001;
+constexpr uint16_t kRecordIsDirectory = 0x0002;
+constexpr uint64_t kReferenceRecordMask = 0xFFFFFFFFFFFF;
 
 // Attribute header fields.
 constexpr size_t kAttrLength = 4;
@@ -87,6 +91,8 @@ ErrorCode MFTRecord::Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, 
   standardInfo.fill(0);
   fileName.fill(0);
   inUse = false;
+  directoryRecord = false;
+  sequenceNumber = 0;
   sparse = false;
   fileNameCount = 0;
   dataCount = 0;
@@ -101,7 +107,14 @@ ErrorCode MFTRecord::Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, 
     if (record.le32(0) != kFileSignature) {
       return NeverUsed(buffer_, bufferSize_) ? kErrorSuccess : kErrorInvalidParameter;
     }
-    inUse = (record.le16(kRecordFlags) & kRecordInUse) != 0;
+    const uint16_t flags = record.le16(kRecordFlags);
+    inUse = (flags & kRecordInUse) != 0;
+    directoryRecord = (flags & kRecordIsDirectory) != 0;
+    sequenceNumber = record.le16(kSequenceNumber);
+    // An extension record belongs to a base record inside the MFT.
+    if (recordLimit_ != 0 && (record.le64(kBaseRecord) & kReferenceRecordMask) >= recordLimit_) {
+      throw BlockException();
+    }
     ApplyFixups();
     attributeOffset_ = record.le16(kFirstAttribute);
     return WalkAttributes(readData, maxData, loadFilter, observer);
@@ -110,16 +123,35 @@ ErrorCode MFTRecord::Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, 
   }
 }
 
+// Before the fix-up, the last two bytes of every stride hold the update
+// sequence number; a stride that does not was written at another time than
+// the rest (a torn write) or damaged. The fix-up puts each stride's own bytes
+// back and leaves the sequence number in the array in their place, so that a
+// record fixed up in memory is recognised as such when it is parsed again.
 void MFTRecord::ApplyFixups() {
   const ByteView record(buffer_, bufferSize_);
   const uint32_t count = record.le16(kUpdateSequenceCount);
-  if (count == 0) return;
   const uint32_t arrayOffset = record.le16(kUpdateSequenceOffset);
-  // Every entry must lie in the record, and so must every stride it repairs.
-  if (!record.Contains(arrayOffset, 2ull * count)) throw BlockException();
-  if (uint64_t{kFixupStride} * (count - 1) > bufferSize_) throw BlockException();
+  // One entry for the number and one for each stride, all in the record.
+  if (count != bufferSize_ / kFixupStride + 1 || !record.Contains(arrayOffset, 2ull * count)) {
+    throw BlockException();
+  }
+  const uint16_t number = record.le16(arrayOffset);
+  bool strideEndsHoldNumber = true;
+  bool arrayHoldsNumber = true;
   for (uint32_t i = 1; i < count; ++i) {
-    std::memcpy(buffer_ + kFixupStride * i - 2, buffer_ + arrayOffset + 2 * i, 2);
+    strideEndsHoldNumber &= record.le16(kFixupStride * i - 2) == number;
+    arrayHoldsNumber &= record.le16(arrayOffset + 2 * i) == number;
+  }
+  if (strideEndsHoldNumber) {
+    for (uint32_t i = 1; i < count; ++i) {
+      uint8_t* strideEnd = buffer_ + kFixupStride * i - 2;
+      uint8_t* entry = buffer_ + arrayOffset + 2 * i;
+      std::memcpy(strideEnd, entry, 2);
+      std::memcpy(entry, buffer_ + arrayOffset, 2);
+    }
+  } else if (!arrayHoldsNumber) {
+    throw BlockException();
   }
 }
 
@@ -127,9 +159,14 @@ ErrorCode MFTRecord::WalkAttributes(bool readData, uint64_t maxData, FsFilter* l
                                     StreamFilter* observer) {
   const ByteView record(buffer_, bufferSize_);
   for (;;) {
-    if (!record.Contains(attributeOffset_, 4)) return kErrorSuccess;
+    // The attributes end with the end marker, inside the record: a walk that
+    // leaves the record before the marker followed a damaged length or
+    // first-attribute offset.
     const uint32_t type = record.le32(attributeOffset_);
     ++attributeCounts[(type >> 4) & 15];
+    if (type == kAttributeEnd) return kErrorSuccess;
+    const uint32_t length = record.le32(attributeOffset_ + kAttrLength);
+    if (length == 0 || !record.Contains(attributeOffset_, length)) throw BlockException();
     switch (type) {
       case kAttributeStandardInformation:
         if (ErrorCode error = ReadStandardInformation()) return error;
@@ -147,13 +184,9 @@ ErrorCode MFTRecord::WalkAttributes(bool readData, uint64_t maxData, FsFilter* l
           ReadDataAttribute(observer);
         }
         break;
-      case kAttributeEnd:
-        return kErrorSuccess;
       default:
         break;
     }
-    const uint16_t length = record.le16(attributeOffset_ + kAttrLength);
-    if (length == 0) return kErrorSuccess;
     attributeOffset_ += length;
   }
 }
@@ -182,6 +215,8 @@ ErrorCode MFTRecord::ReadFileName() {
   if (record.le32(attributeOffset_ + kAttrValueLength) > kFileNameCap) return kErrorNotEnoughMemory;
   const ByteView value = ResidentValue(record, attributeOffset_);
   if (value.size() < kMinFileNameValue) return kErrorInvalidParameter;
+  // Every name has a character; an empty one is damage, not a file to list.
+  if (value.u8(kFnNameLength) == 0) return kErrorFileCorrupt;
   // A value too short for the name it announces is as damaged as one too
   // short for the fixed fields: its name would end in bytes it does not hold.
   const size_t nameEnd = kFnName + 2 * size_t{value.u8(kFnNameLength)};

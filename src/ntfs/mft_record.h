@@ -49,6 +49,9 @@ class MFTRecord final : public FileDescription {
 
   // kErrorInvalidParameter, changing nothing, when a size is 0 or odd.
   ErrorCode SetGeometry(uint64_t partitionOffset, uint32_t recordSize, uint32_t clusterSize);
+  // Records that the MFT's runs can hold: a base record reference at or past
+  // it is damage. 0 (the default) checks no reference.
+  void SetRecordLimit(uint64_t recordLimit) { recordLimit_ = recordLimit; }
   // Where the one diagnostic line of the parser goes; the standard error
   // stream unless set. A parser that rereads records which their own
   // reader reports (the directories of a path) is silenced, so that each
@@ -57,11 +60,15 @@ class MFTRecord final : public FileDescription {
   void SilenceDiagnostics() { silent_ = true; }
 
   // Parses the first RecordSize() bytes of `buffer` (fix-ups change them in
-  // place). A block of nothing but zeros is a slot of the MFT that was never
-  // used: a free record without attributes, returning 0. Returns 0,
+  // place, and the record is recognised as fixed up when parsed again). A
+  // block of nothing but zeros is a slot of the MFT that was never used: a
+  // free record without attributes, returning 0. Returns 0,
   // kErrorInvalidParameter (block too short, no "FILE", value too short),
-  // kErrorNotEnoughMemory (a cap exceeded) or a read's code; raises
-  // BlockException when a structure reaches beyond the record. The
+  // kErrorFileCorrupt (a $FILE_NAME without a name), kErrorNotEnoughMemory
+  // (a cap exceeded) or a read's code; raises BlockException when a structure
+  // reaches beyond the record, the attributes do not end with the end marker
+  // inside it, an update sequence does not match (a torn write) or the base
+  // record reference lies past the record limit. The
   // fields below then describe this record alone: a record without
   // $STANDARD_INFORMATION or $FILE_NAME presents zero blocks, never an
   // earlier record's values. `buffer` must outlive the use of the fields.
@@ -103,6 +110,10 @@ class MFTRecord final : public FileDescription {
   std::vector<RunEntry> runs;
   ByteBuffer data;
   bool inUse = false;
+  // The header's directory flag, and the sequence number that references to
+  // this record carry in their high 16 bits.
+  bool directoryRecord = false;
+  uint16_t sequenceNumber = 0;
   bool sparse = false;
   int32_t fileNameCount = 0;
   int32_t dataCount = 0;
@@ -134,6 +145,7 @@ class MFTRecord final : public FileDescription {
   uint32_t attributeOffset_ = 0;
   uint32_t clusterSize_ = 0;
   uint64_t partitionOffset_ = 0;
+  uint64_t recordLimit_ = 0;
   std::wostream* diagnostics_ = nullptr;
   bool silent_ = false;
   // Whether `fileName` holds a name other than a DOS alias, and whether its

@@ -1,6 +1,7 @@
 #include "ntfs/ntfs_volume.h"
 
 #include <array>
+#include <cstdint>
 #include <new>
 
 #include "ntfs/boot_sector.h"
@@ -69,23 +70,34 @@ ErrorCode NtfsVolume::LoadMft(uint64_t mftCluster, FsFilter* loadFilter) {
   if (ErrorCode error = ReadExactly(*handle_, recordBuffer_.data(), recordSize_)) return error;
 
   // Record 0 is checked before its data is read, so that a partition whose
-  // record 0 is not the MFT's costs no reading.
+  // record 0 is not the MFT's costs no reading. Its $DATA is the only way to
+  // the other records: when the record is damaged, or its $DATA cannot hold
+  // whole records, the disk's structure is what is damaged.
+  uint64_t dataSize = 0;
+  uint64_t runBytes = 0;
   {
     MFTRecord probe;
     probe.SetGeometry(partitionOffset(), recordSize_, clusterSize_);
     probe.SetDiagnosticStream(diagnostics_);
-    if (ErrorCode error = probe.TryParse(recordBuffer_.data(), recordBuffer_.size(), false,
-                                         kMaxAttributeData, nullptr, nullptr)) {
-      return error;
-    }
+    const ErrorCode error = probe.TryParse(recordBuffer_.data(), recordBuffer_.size(), false,
+                                           kMaxAttributeData, nullptr, nullptr);
+    if (error == kErrorFileCorrupt) return kErrorDiskCorrupt;
+    if (error != kErrorSuccess) return error;
     if (!NamedMft(probe.fileName)) return kErrorBadDevice;
     mftListedRunCount_ = probe.runs.size();
+    dataSize = static_cast<uint64_t>(DataSize(probe.fileName));
+    if (probe.dataCount == 0 || dataSize < recordSize_) return kErrorDiskCorrupt;
+    for (const RunEntry& run : probe.runs) {
+      if (!CheckedAdd(runBytes, run.byteLength, runBytes)) runBytes = UINT64_MAX;
+    }
   }
 
   MFTRecord record;
   record.handle = handle_.get();
   record.SetGeometry(partitionOffset(), recordSize_, clusterSize_);
   record.SetDiagnosticStream(diagnostics_);
+  mftRecordLimit_ = runBytes / recordSize_;
+  record.SetRecordLimit(mftRecordLimit_);
   mftLoadError_ = kErrorSuccess;
   try {
     if (ErrorCode error = record.TryParse(recordBuffer_.data(), recordBuffer_.size(), true,
@@ -100,6 +112,15 @@ ErrorCode NtfsVolume::LoadMft(uint64_t mftCluster, FsFilter* loadFilter) {
   } catch (const std::bad_alloc&) {
     return kErrorNotEnoughMemory;
   }
+  // Runs that end before the data size, or a size that ends inside a record:
+  // the whole records read are listed, and the listing ends with the code.
+  uint64_t runsRead = 0;
+  for (const RunEntry& run : record.runs) {
+    if (!CheckedAdd(runsRead, run.byteLength, runsRead)) runsRead = UINT64_MAX;
+  }
+  if (mftLoadError_ == kErrorSuccess && (runsRead < dataSize || dataSize % recordSize_ != 0)) {
+    mftLoadError_ = kErrorDiskCorrupt;
+  }
   // A damaged record that a filtered load passed over might have matched:
   // the listing is told, as the unfiltered scan tells of the ones it meets.
   if (mftLoadError_ == kErrorSuccess && record.droppedDamagedRecord) {
@@ -107,7 +128,6 @@ ErrorCode NtfsVolume::LoadMft(uint64_t mftCluster, FsFilter* loadFilter) {
   }
   mftData_.swap(record.data);
   mftRuns_.swap(record.runs);
-  pathCache_.clear();
   attributeCounts_ = record.attributeCounts;
   return kErrorSuccess;
 }

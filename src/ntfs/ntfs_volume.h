@@ -4,7 +4,6 @@
 // filtered as it arrives), and the MFT's runs for later reads of single records.
 
 #include <cstdint>
-#include <unordered_map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -36,10 +35,12 @@ class NtfsVolume {
   // kErrorInvalidParameter when its geometry is out of bounds.
   ErrorCode ReadBootSector(FsFilter* loadFilter);
   // Reads record 0 at `mftCluster` and, when it is "$MFT", the MFT's data.
-  // kErrorBadDevice when record 0 is not "$MFT"; kErrorFileCorrupt when it is
-  // damaged; kErrorNotEnoughMemory when the MFT does not fit in memory. A disk
-  // that ends inside the MFT's data is a success with the records read before
-  // its end (see mftLoadError).
+  // kErrorInvalidParameter when record 0 has no "FILE" signature;
+  // kErrorBadDevice when it is not "$MFT"; kErrorDiskCorrupt when it is
+  // damaged or has no $DATA that holds a record; kErrorNotEnoughMemory when the
+  // MFT does not fit in memory. A disk that ends inside the MFT's data, runs
+  // that end before its data size and a data size that ends inside a record
+  // are a success with the whole records read (see mftLoadError).
   ErrorCode LoadMft(uint64_t mftCluster, FsFilter* loadFilter);
 
   // Where the record parser's diagnostic line goes (standard error unless set).
@@ -67,10 +68,14 @@ class NtfsVolume {
   const AttributeCounts& attributeCounts() const { return attributeCounts_; }
   // kErrorSuccess; kErrorHandleEof when the disk ended inside the MFT's data:
   // the records read before that end are loaded and the rest are missing;
-  // kErrorFileCorrupt when a filtered load passed over records it could not
-  // parse. Either way the records loaded are listed and the run ends with it.
+  // kErrorDiskCorrupt when record 0's runs end before its data size or that
+  // size is not a whole number of records; kErrorFileCorrupt when a filtered
+  // load passed over records it could not parse. Either way the records
+  // loaded are listed and the run ends with it.
   ErrorCode mftLoadError() const { return mftLoadError_; }
-  std::unordered_map<uint64_t, std::u16string>& pathCache() { return pathCache_; }
+  // How many records the MFT's runs can hold: a record number at or past it
+  // names no record.
+  uint64_t mftRecordLimit() const { return mftRecordLimit_; }
 
  private:
   DeviceOpener& opener_;
@@ -85,9 +90,9 @@ class NtfsVolume {
   uint32_t recordSize_ = 0;
   std::vector<RunEntry> mftRuns_;
   uint64_t mftListedRunCount_ = 0;
-  std::unordered_map<uint64_t, std::u16string> pathCache_;
   AttributeCounts attributeCounts_{};
   ErrorCode mftLoadError_ = kErrorSuccess;
+  uint64_t mftRecordLimit_ = 0;
   std::wostream* diagnostics_ = nullptr;
 };
 

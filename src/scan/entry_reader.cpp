@@ -14,6 +14,7 @@ EntryReader::EntryReader(NtfsVolume& volume, bool positionsAreRecordNumbers,
     : volume_(volume), resolver_(volume, positionsAreRecordNumbers) {
   record_.handle = volume.handle();
   record_.SetGeometry(volume.partitionOffset(), volume.recordSize(), volume.clusterSize());
+  record_.SetRecordLimit(volume.mftRecordLimit());
   record_.SetDiagnosticStream(diagnostics);
 }
 
@@ -53,10 +54,8 @@ ErrorCode EntryReader::ReadEntry(uint32_t position, FileEntry& entry, bool wantP
   entry.nameCount = static_cast<uint32_t>(record_.fileNameCount);
   entry.dataCount = static_cast<uint32_t>(record_.dataCount);
 
-  if (wantPath && entry.parentReference != 0) {
-    // A parent that cannot be resolved leaves the path empty, as for a file
-    // in the root.
-    resolver_.ResolvePath(entry.parentReference & kRecordNumberMask, entry.path);
+  if (wantPath) {
+    ResolveEntryPath(entry);
   } else {
     entry.path.clear();
   }

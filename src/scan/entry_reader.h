@@ -31,13 +31,15 @@ class EntryReader {
   // kErrorInvalidAccess when the MFT is not loaded, kErrorNoMoreFiles past
   // its last record, or the parser's code (kErrorFileCorrupt for a record
   // whose structures reach beyond it), the entry then being left unfilled.
-  // With `wantPath`, the path of the entry's parent is resolved; a parent that
-  // cannot be resolved leaves it empty, as does a parent reference of 0.
+  // With `wantPath`, the path of the entry's parent is resolved
+  // (ResolveEntryPath).
   ErrorCode ReadEntry(uint32_t position, FileEntry& entry, bool wantPath, StreamFilter* observer);
 
-  // The directory path of record `recordNumber` (PathResolver::ResolvePath).
-  ErrorCode ResolvePath(uint64_t recordNumber, std::u16string& path) {
-    return resolver_.ResolvePath(recordNumber, path);
+  // Sets the entry's path from its parent reference; false when the chain of
+  // parents broke and the path starts with the orphan marker
+  // (PathResolver::ResolveParent).
+  bool ResolveEntryPath(FileEntry& entry) {
+    return resolver_.ResolveParent(entry.parentReference, !entry.deleted, entry.path);
   }
 
  private:

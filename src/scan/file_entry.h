@@ -9,8 +9,8 @@
 
 namespace skerry {
 
-// Path resolution takes a reference's record number from its low 40 bits and
-// never compares sequence numbers.
+// Path resolution takes a reference's record number from its low 40 bits; its
+// high 16 bits are the sequence number.
 inline constexpr uint64_t kRecordNumberMask = 0xFFFFFFFFFF;
 
 // The decoded form of one file record, as the listing prints it and as the
@@ -31,8 +31,8 @@ struct FileEntry final : FileDescription {
   uint32_t nameCount = 0;
   uint32_t dataCount = 0;
   std::vector<RunEntry> runs;
-  // The whole parent reference, sequence number included: 0 means "no parent"
-  // and the record number is its low 40 bits, wider than `parent`.
+  // The whole parent reference, sequence number included; the record number
+  // is its low 40 bits, wider than `parent`.
   uint64_t parentReference = 0;
 
   uint32_t DataStreamCount() const override { return dataCount; }

@@ -1,85 +1,132 @@
 #include "scan/path_resolver.h"
 
+#include <utility>
+
 #include "scan/attribute_list.h"
 #include "scan/file_entry.h"
 
 namespace skerry {
+namespace {
+
+// The root directory: the one record that is its own parent.
+constexpr uint64_t kRootRecord = 5;
+constexpr unsigned kSequenceShift = 48;
+
+uint16_t SequenceOf(uint64_t reference) {
+  return static_cast<uint16_t>(reference >> kSequenceShift);
+}
+
+}  // namespace
 
 PathResolver::PathResolver(NtfsVolume& volume, bool positionsAreRecordNumbers)
     : volume_(volume), source_(volume, positionsAreRecordNumbers) {
   record_.handle = volume.handle();
   record_.SetGeometry(volume.partitionOffset(), volume.recordSize(), volume.clusterSize());
+  record_.SetRecordLimit(volume.mftRecordLimit());
   record_.SilenceDiagnostics();
 }
 
-ErrorCode PathResolver::ResolvePath(uint64_t recordNumber, std::u16string& path) {
-  std::unordered_map<uint64_t, std::u16string>& cache = volume_.pathCache();
-  if (const auto hit = cache.find(recordNumber); hit != cache.end()) {
-    path = hit->second;
-    return kErrorSuccess;
+bool PathResolver::Accepts(const Directory& directory, uint16_t sequenceNumber, bool childInUse) {
+  if (!directory.usable) return false;
+  const bool sameRecord = sequenceNumber == 0 || sequenceNumber == directory.sequenceNumber;
+  if (childInUse) return directory.inUse && sameRecord;
+  return sameRecord ||
+         (!directory.inUse && static_cast<uint16_t>(sequenceNumber + 1) == directory.sequenceNumber);
+}
+
+bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16string& path) {
+  // Most files lie in a directory whose path is already known.
+  if (const auto hit = cache_.find(parentReference & kRecordNumberMask);
+      hit != cache_.end() && Accepts(hit->second, SequenceOf(parentReference), inUse)) {
+    path = hit->second.path;
+    return hit->second.complete;
   }
 
   chain_.clear();
   onChain_.clear();
   names_.clear();
-  const std::u16string* base = nullptr;  // the path above the chain's top; none: empty
-  uint64_t current = recordNumber;
+  // The known directory that the chain reached; none when it broke.
+  const Directory* top = nullptr;
+  uint64_t reference = parentReference;
+  bool childInUse = inUse;
   for (;;) {
-    uint64_t parent = 0;
-    size_t nameLength = 0;
-    const size_t nameStart = names_.size();
-    if (ErrorCode error = ReadDirectory(current, parent, nameLength)) {
-      if (chain_.empty()) return error;
+    const uint64_t number = reference & kRecordNumberMask;
+    const uint16_t sequenceNumber = SequenceOf(reference);
+    if (const auto hit = cache_.find(number); hit != cache_.end()) {
+      if (Accepts(hit->second, sequenceNumber, childInUse)) top = &hit->second;
       break;
     }
-    if (parent == current) {
-      base = &cache.emplace(current, std::u16string()).first->second;
+    // A record already on the chain closes a loop, a directory that is its
+    // own parent among them.
+    if (onChain_.count(number) != 0 || chain_.size() >= kMaxPathDepth) break;
+    Level level;
+    level.record = number;
+    if (!ReadDirectory(number, level) || !level.directory.usable) {
+      cache_.emplace(number, Directory{});
       break;
     }
-    chain_.push_back(Level{current, nameStart, nameLength});
-    onChain_.insert(current);
-    if (const auto hit = cache.find(parent); hit != cache.end()) {
-      base = &hit->second;
+    // A directory that this reference may not lead to is not kept: its own
+    // path is not known, and another reference may still lead to it.
+    if (!Accepts(level.directory, sequenceNumber, childInUse)) break;
+    if (number == kRootRecord) {
+      Directory& root = cache_[number];
+      root = level.directory;
+      root.complete = true;
+      top = &root;
       break;
     }
-    if (onChain_.count(parent) != 0 || chain_.size() >= kMaxPathDepth) break;
-    current = parent;
+    reference = level.parentReference;
+    childInUse = level.directory.inUse;
+    onChain_.insert(number);
+    chain_.push_back(std::move(level));
   }
 
-  if (base != nullptr) {
-    built_ = *base;
+  bool complete = false;
+  if (top != nullptr) {
+    built_ = top->path;
+    complete = top->complete;
   } else {
-    built_.clear();
+    built_.assign(1, volume_.separator());
+    built_.append(kOrphanMarker);
   }
   // From the top of the chain down, each level's path is its parent's and
-  // its own name. The map's nodes stay put when it grows, so `base` stays
-  // valid while levels are added.
+  // its own name.
   for (auto level = chain_.rbegin(); level != chain_.rend(); ++level) {
     built_.push_back(volume_.separator());
     built_.append(names_, level->nameStart, level->nameLength);
     KeepLastLevels(built_);
-    cache.emplace(level->record, built_);
+    Directory& directory = cache_[level->record];
+    directory = std::move(level->directory);
+    directory.complete = complete;
+    directory.path = built_;
   }
   path = built_;
-  return kErrorSuccess;
+  return complete;
 }
 
-ErrorCode PathResolver::ReadDirectory(uint64_t recordNumber, uint64_t& parent, size_t& nameLength) {
+bool PathResolver::ReadDirectory(uint64_t recordNumber, Level& level) {
   uint8_t* bytes = nullptr;
-  if (ErrorCode error = source_.Fetch(recordNumber, bytes)) return error;
-  if (ErrorCode error = Parse(bytes)) return error;
+  if (source_.Fetch(recordNumber, bytes) != kErrorSuccess) return false;
+  if (Parse(bytes) != kErrorSuccess) return false;
+  level.directory.inUse = record_.inUse;
+  level.directory.sequenceNumber = record_.sequenceNumber;
+  // A file is never a parent, whatever it holds.
+  if (!record_.directoryRecord) return true;
   if (record_.fileNameCount == 0) {
-    if (ErrorCode error = ReadNameFromExtension(recordNumber, bytes)) return error;
+    if (ReadNameFromExtension(recordNumber, bytes) != kErrorSuccess) return false;
   }
   const ByteView fileName(record_.fileName.data(), record_.fileName.size());
-  parent = fileName.le64(kFnParent) & kRecordNumberMask;
-  nameLength = NameLength(record_.fileName);
-  for (size_t i = 0; i < nameLength; ++i) names_.push_back(NameUnit(record_.fileName, i));
-  return kErrorSuccess;
+  level.parentReference = fileName.le64(kFnParent);
+  level.directory.usable = recordNumber != kRootRecord ||
+                           (level.parentReference & kRecordNumberMask) == kRootRecord;
+  level.nameStart = names_.size();
+  level.nameLength = NameLength(record_.fileName);
+  for (size_t i = 0; i < level.nameLength; ++i) names_.push_back(NameUnit(record_.fileName, i));
+  return true;
 }
 
 ErrorCode PathResolver::Parse(uint8_t* bytes) {
-  // A damaged directory record drops its level of the path; it never ends the scan.
+  // A damaged directory record breaks the chains through it; it never ends the scan.
   return record_.TryParse(bytes, volume_.recordSize(), false, kMaxAttributeData, nullptr, nullptr);
 }
 

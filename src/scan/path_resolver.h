@@ -1,13 +1,15 @@
 #pragma once
-// The directory path of a directory record: the names of its ancestors below
-// the root and its own, each after the volume's separator (\Windows\System32).
-// Every path built is kept in the volume's path cache, so a directory is read
-// once per volume.
+// The directory path of a file: the names of its parent directory's
+// ancestors below the root and the directory's own, each after the volume's
+// separator (\Windows\System32). Every directory's path is kept once built,
+// so a directory is read once per scan.
 
 #include <cstddef>
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -24,6 +26,10 @@ inline constexpr size_t kMaxPathLength = 32767;
 // A path of kMaxPathLength characters has at most this many levels; a chain of
 // parents deeper than that belongs to a damaged volume and is cut there.
 inline constexpr size_t kMaxPathDepth = (kMaxPathLength + 1) / 2;
+// Stands for the part of a path that could not be followed: the path of a
+// file whose chain of parents breaks starts with the separator and this
+// name, followed by the directories below the break.
+inline constexpr std::u16string_view kOrphanMarker = u"$OrphanFiles";
 
 class PathResolver {
  public:
@@ -33,32 +39,45 @@ class PathResolver {
   PathResolver(const PathResolver&) = delete;
   PathResolver& operator=(const PathResolver&) = delete;
 
-  // Sets `path` to the directory path of record `recordNumber` (empty for the
-  // root, which is its own parent). When the record itself cannot be located,
-  // read or parsed, returns that code and leaves `path` as it was.
+  // Sets `path` to the directory path that the parent reference
+  // `parentReference` of a file leads to (empty for a file in the root), and
+  // returns whether the chain of parents was followed up to the root.
   //
-  // An ancestor that cannot be read ends the path there: its name and those
-  // above it are missing, the levels below it are kept (a in \a\b unreadable:
-  // b's path is \b). Such a directory is not cached and is tried again for the
-  // next path through it. A chain of parents that comes back to a record
-  // already on it (a damaged volume) is cut there: the path starts at the
-  // record where the loop closed, as if it were below the root (a whose parent
-  // is b whose parent is a: a gets \b\a). So is a chain deeper than
-  // kMaxPathDepth, at its deepest level. A directory whose $FILE_NAME lies in
-  // an extension record takes its name and parent from there; one without
-  // any $FILE_NAME counts as unreadable: it has no name to place on a path.
-  ErrorCode ResolvePath(uint64_t recordNumber, std::u16string& path);
+  // A reference is followed only to an intact directory record (header flag
+  // 0x0002) whose sequence number is the reference's high 16 bits (0 there
+  // is not compared) and, for a file in use (`inUse`), only to a directory in
+  // use. A file not in use may lead to a deleted directory, whose sequence
+  // number NTFS advanced by one when it freed it: that is stale data, not
+  // damage. Each directory's own parent reference is judged by whether that
+  // directory is in use. The root (record 5) is the only record that may be
+  // its own parent. When a chain reaches anything else (a file, a free
+  // record, another sequence number, a record that cannot be read or parsed,
+  // a directory that is its own parent, a loop, more than kMaxPathDepth
+  // levels), the path holds kOrphanMarker in place of what lies above, the
+  // levels below the break are kept, and the result is false.
+  bool ResolveParent(uint64_t parentReference, bool inUse, std::u16string& path);
 
  private:
+  // What a directory record says of itself, and its path once built.
+  struct Directory {
+    bool usable = false;  // an intact directory record; the root only as its own parent
+    bool inUse = false;
+    uint16_t sequenceNumber = 0;
+    bool complete = false;  // the path reaches the root
+    std::u16string path;
+  };
   struct Level {
     uint64_t record = 0;
+    Directory directory;
+    uint64_t parentReference = 0;
     size_t nameStart = 0;  // in names_
     size_t nameLength = 0;
   };
 
-  // Reads record `recordNumber`, appends its name to names_ and sets `parent`
-  // to its parent's record number.
-  ErrorCode ReadDirectory(uint64_t recordNumber, uint64_t& parent, size_t& nameLength);
+  static bool Accepts(const Directory& directory, uint16_t sequenceNumber, bool childInUse);
+  // Reads record `recordNumber` into `level`, its name appended to names_;
+  // false when it cannot be located, read or parsed.
+  bool ReadDirectory(uint64_t recordNumber, Level& level);
   ErrorCode Parse(uint8_t* bytes);
   ErrorCode ReadNameFromExtension(uint64_t recordNumber, uint8_t* bytes);
   void KeepLastLevels(std::u16string& path) const;
@@ -66,8 +85,11 @@ class PathResolver {
   NtfsVolume& volume_;
   RecordSource source_;
   MFTRecord record_;
-  // The levels of the chain being resolved, from the asked-for record up,
-  // with their names back to back; kept between calls for their capacity.
+  // Every record met on a chain, by record number; records that cannot be a
+  // parent are kept too, so that each is read once.
+  std::unordered_map<uint64_t, Directory> cache_;
+  // The levels of the chain being resolved, from the parent up, with their
+  // names back to back; kept between calls for their capacity.
   std::vector<Level> chain_;
   std::unordered_set<uint64_t> onChain_;
   std::u16string names_;

@@ -46,9 +46,10 @@ ErrorCode ScanEntries(NtfsVolume& volume, const ScanSettings& settings,
       continue;
     }
     if (entry.deleted || entry.name.empty()) continue;
-    if (wantPath && entry.parentReference != 0) {
-      reader.ResolvePath(entry.parentReference & kRecordNumberMask, entry.path);
-    }
+    // A file whose path could not be followed to the root is still listed,
+    // under the orphan marker; for a file in use, what it lost is reported (a
+    // deleted file's broken chain is stale data, not damage).
+    if (wantPath && !reader.ResolveEntryPath(entry) && !entry.deleted) damaged = true;
     if (settings.hasDirectoryFilter &&
         !settings.directoryFilter->Matches(kNoStandardInfo, kNoFileName, entry)) {
       continue;

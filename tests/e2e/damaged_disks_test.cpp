@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -29,6 +31,7 @@ using Bytes = std::vector<uint8_t>;
 // Linux keeps the low 8 bits of an exit status.
 constexpr int Status(int windowsCode) { return windowsCode & 0xFF; }
 constexpr int kFileCorrupt = 1392;
+constexpr int kDiskCorrupt = 1393;
 constexpr int kHandleEof = 38;
 constexpr int kInvalidParameter = 87;
 constexpr int kCrcError = 23;
@@ -71,6 +74,12 @@ size_t AttributeOffset(const Bytes& record, uint32_t type) {
     offset += length;
   }
   return offset + 8 <= record.size() ? offset : 0;
+}
+
+// Offset of the parent reference in `record`'s first $FILE_NAME.
+size_t ParentOffset(const Bytes& record) {
+  const size_t fileName = AttributeOffset(record, 0x30);
+  return fileName == 0 ? 0 : fileName + Le(record, fileName + 20, 2);
 }
 
 class DamagedDisk : public testing::Test {
@@ -158,80 +167,168 @@ TEST_F(DamagedDisk, RecordZeroWithoutSignatureIsAnError) {
   ExpectErrorStatus(kInvalidParameter);
 }
 
-// A directory record overwritten: the directory is gone from the listing,
-// its files are still listed by name, and everything else is as before.
-TEST_F(DamagedDisk, DirectoryRecordLosesOnlyItsOwnName) {
+// Record 0 damaged so that the MFT cannot be read as it says: a $FILE_NAME
+// that runs past the record, a run list that is empty or broken, a data size
+// that ends inside a record or beyond the runs. The drive ends with 1393 and
+// the "Error " line; whole records that could be read are still listed.
+TEST_F(DamagedDisk, DamagedRecordZeroEndsTheDriveWithAnError) {
   const Lines sound = List(Sample().image);
-  const std::string image = Copy(Sample());
-  WriteBytes(image, RecordOffset(Sample(), RecordOf(Sample(), "\\docs\\archive")),
-             Bytes(kRecordSize, 0xEE));
-  const Lines damaged = List(image);
-  ExpectErrorStatus(kFileCorrupt);
-  for (const std::string& line : sound) {
-    if (Under(line, "\\docs\\archive")) continue;
-    EXPECT_TRUE(damaged.count(line)) << line;
-  }
-  for (const char* name : {"\\old-report.txt", "\\letter.doc", "\\backup.zip"}) {
-    int found = 0;
-    for (const std::string& line : damaged) found += EndsWith(line, name);
-    EXPECT_EQ(found, 1) << name;
+  const uint64_t at = RecordOffset(Sample(), 0);
+  const Bytes good = ReadBytes(Sample().image, at, kRecordSize);
+  const size_t fileName = AttributeOffset(good, 0x30), data = AttributeOffset(good, 0x80);
+  ASSERT_NE(fileName, 0u);
+  ASSERT_NE(data, 0u);
+  ASSERT_EQ(good.at(data + 8), 1);  // non-resident
+  const size_t runList = data + Le(good, data + 32, 2);
+  ASSERT_LT(runList + 8, 510u);
+  struct Case {
+    const char* what;
+    size_t at, width;
+    uint64_t value;
+    bool listsWholeRecords;
+  };
+  const uint64_t allocated = Le(good, data + 40, 8), size = Le(good, data + 48, 8);
+  const Case cases[] = {
+      {"$FILE_NAME past the record", fileName + 4, 4, kRecordSize, false},
+      {"empty run list", runList, 1, 0, false},
+      {"run list with a 9-byte field", runList, 1, 0x19, false},
+      {"size inside a record", data + 48, 8, size - kRecordSize / 2, true},
+      {"size beyond the runs", data + 48, 8, allocated + 64 * kRecordSize, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string image = Copy(Sample());
+    Bytes record = good;
+    StoreLe(record, c.at, c.width, c.value);
+    WriteBytes(image, at, record);
+    const Lines damaged = List(image);
+    ExpectErrorStatus(kDiskCorrupt);
+    if (!c.listsWholeRecords) {
+      EXPECT_TRUE(damaged.empty());
+      continue;
+    }
+    EXPECT_GT(damaged.size(), sound.size() / 2);
+    for (const std::string& line : damaged) EXPECT_TRUE(sound.count(line)) << line;
   }
 }
 
-// Records whose header is sound but whose attributes are not: a $FILE_NAME
-// value that reaches past the record makes its record undecodable (an error
-// status); attribute lengths that step out of the record end the walk as if
-// the attributes had ended there, leaving that record without a name (not
-// listed, no error). Either way the records around them are listed as before.
-TEST_F(DamagedDisk, DamagedAttributesInTheMiddleOfTheMft) {
+// Records damaged each in its own way: an attribute or value that runs past
+// the record, a first attribute past it, an empty name, a garbage base record
+// reference, a torn write. Each record is passed over like any other damaged
+// record: the rest is listed as before, and the run ends with 1392.
+TEST_F(DamagedDisk, EveryDamagedRecordIsPassedOverAndReported) {
   const Lines sound = List(Sample().image);
-  const std::string image = Copy(Sample());
-  const std::string valueTooLong = "\\src\\main.cpp", garbage = "\\src\\main.h";
-
-  const uint64_t first = RecordOffset(Sample(), RecordOf(Sample(), valueTooLong));
-  Bytes record = ReadBytes(image, first, kRecordSize);
-  const size_t fileName = AttributeOffset(record, 0x30);
-  ASSERT_NE(fileName, 0u);
-  StoreLe(record, fileName + 16, 4, 0xEEEEEEEE);
-  WriteBytes(image, first, record);
-
-  const uint64_t second = RecordOffset(Sample(), RecordOf(Sample(), garbage));
-  WriteBytes(image, second + Le(ReadBytes(image, second, 32), 20, 2), Bytes(400, 0xEE));
-
-  const Lines damaged = List(image);
-  ExpectErrorStatus(kFileCorrupt);
-  Lines expected;
-  for (const std::string& line : sound) {
-    const std::string path = line.substr(2);
-    if (path != valueTooLong && path != garbage) expected.insert(line);
+  struct Case {
+    const char* what;
+    const char* path;
+    std::function<void(Bytes&)> damage;
+  };
+  const Case cases[] = {
+      {"$FILE_NAME value past the record", "\\src\\main.cpp",
+       [](Bytes& r) { StoreLe(r, AttributeOffset(r, 0x30) + 16, 4, 0xEEEEEEEE); }},
+      {"$FILE_NAME attribute past the record", "\\src\\util.cpp",
+       [](Bytes& r) { StoreLe(r, AttributeOffset(r, 0x30) + 4, 4, kRecordSize); }},
+      {"attributes overwritten", "\\src\\main.h",
+       [](Bytes& r) { std::fill_n(r.begin() + Le(r, 20, 2), 400, 0xEE); }},
+      {"first attribute past the record", "\\src\\Makefile",
+       [](Bytes& r) { StoreLe(r, 20, 2, kRecordSize + 8); }},
+      {"empty name", "\\docs\\notes.txt",
+       [](Bytes& r) { r.at(AttributeOffset(r, 0x30) + Le(r, AttributeOffset(r, 0x30) + 20, 2) + 64) = 0; }},
+      {"garbage base record reference", "\\docs\\todo.txt",
+       [](Bytes& r) { StoreLe(r, 32, 8, 0xEEEEEEEEEEEEEEEE); }},
+      {"torn write", "\\hello.txt",
+       [](Bytes& r) { StoreLe(r, kRecordSize - 2, 2, Le(r, kRecordSize - 2, 2) + 1); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string image = Copy(Sample());
+    const uint64_t at = RecordOffset(Sample(), RecordOf(Sample(), c.path));
+    Bytes record = ReadBytes(image, at, kRecordSize);
+    c.damage(record);
+    WriteBytes(image, at, record);
+    Lines expected = sound;
+    ASSERT_EQ(expected.erase(std::string("D:") + c.path), 1u);
+    EXPECT_EQ(List(image), expected);
+    ExpectErrorStatus(kFileCorrupt);
   }
-  EXPECT_EQ(damaged, expected);
+}
+
+// A file is listed under its directory only when every reference up to the
+// root leads to an in-use directory record of the referenced sequence number.
+// Where a chain breaks, the unknown part of the path shows as \$OrphanFiles,
+// the directories below the break are kept, and the run ends with 1392.
+TEST_F(DamagedDisk, BrokenParentChainsListUnderTheOrphanMarker) {
+  const Lines sound = List(Sample().image);
+  const uint64_t docs = RecordOf(Sample(), "\\docs");
+  struct Case {
+    const char* what;
+    const char* directory;  // the damaged directory record
+    bool keepsItsLine;      // it is still listed, itself under the marker
+    std::function<void(Bytes&)> damage;
+  };
+  const Case cases[] = {
+      {"parent is a file", "\\docs", true,
+       [](Bytes& r) { StoreLe(r, ParentOffset(r), 6, RecordOf(Sample(), "\\hello.txt")); }},
+      {"parent of another sequence number", "\\docs", true,
+       [](Bytes& r) { StoreLe(r, ParentOffset(r) + 6, 2, Le(r, ParentOffset(r) + 6, 2) + 1); }},
+      {"its own parent", "\\docs", true,
+       [docs](Bytes& r) { StoreLe(r, ParentOffset(r), 6, docs); }},
+      {"directory not in use", "\\docs", false, [](Bytes& r) { r.at(22) &= ~1; }},
+      {"directory torn", "\\docs", false,
+       [](Bytes& r) { StoreLe(r, 510, 2, Le(r, 510, 2) ^ 0x0101); }},
+      {"directory overwritten", "\\docs\\archive", false,
+       [](Bytes& r) { std::fill(r.begin(), r.end(), 0xEE); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string image = Copy(Sample());
+    const uint64_t at = RecordOffset(Sample(), RecordOf(Sample(), c.directory));
+    Bytes record = ReadBytes(image, at, kRecordSize);
+    ASSERT_LT(ParentOffset(record) + 8, 510u);
+    c.damage(record);
+    WriteBytes(image, at, record);
+
+    const std::string directory = c.directory;
+    // What takes the marker's place: the directory's parent, or the directory.
+    const std::string unknown =
+        c.keepsItsLine ? directory.substr(0, directory.rfind('\\')) : directory;
+    Lines expected;
+    for (const std::string& line : sound) {
+      if (!Under(line, directory)) {
+        expected.insert(line);
+      } else if (c.keepsItsLine || line != "D:" + directory) {
+        expected.insert("D:\\$OrphanFiles" + line.substr(2 + unknown.size()));
+      }
+    }
+    EXPECT_EQ(List(image), expected);
+    ExpectErrorStatus(kFileCorrupt);
+  }
 }
 
 // \docs's parent set to \docs\archive: the two directories make a loop. The
 // walk ends, every file outside the loop is listed as before, and every file
-// inside it is still listed by name.
+// inside it is listed by name under the orphan marker.
 TEST_F(DamagedDisk, ParentChainThatLoops) {
   const Lines sound = List(Sample().image);
   const std::string image = Copy(Sample());
   const uint64_t docs = RecordOffset(Sample(), RecordOf(Sample(), "\\docs"));
   Bytes record = ReadBytes(image, docs, kRecordSize);
-  const size_t fileName = AttributeOffset(record, 0x30);
-  ASSERT_NE(fileName, 0u);
-  const size_t parent = fileName + Le(record, fileName + 20, 2);
+  const size_t parent = ParentOffset(record);
   ASSERT_LT(parent + 6, 510u);  // before the first pair that fix-ups restore
   StoreLe(record, parent, 6, RecordOf(Sample(), "\\docs\\archive"));
   WriteBytes(image, docs, record);
 
   const Lines damaged = List(image);
-  EXPECT_NE(last_.status, -1) << last_.err;
+  ExpectErrorStatus(kFileCorrupt);
   size_t inside = 0;
   for (const std::string& line : sound) {
     if (Under(line, "\\docs")) {
       ++inside;
       const std::string name = line.substr(line.rfind('\\'));
       int found = 0;
-      for (const std::string& other : damaged) found += EndsWith(other, name);
+      for (const std::string& other : damaged) {
+        found += other.rfind("D:\\$OrphanFiles\\", 0) == 0 && EndsWith(other, name);
+      }
       EXPECT_GE(found, 1) << name;
     } else {
       EXPECT_TRUE(damaged.count(line)) << line;

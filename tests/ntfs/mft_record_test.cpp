@@ -54,11 +54,27 @@ TEST_F(MftRecordTest, FixupsRestoreTheLastBytesOfEachStride) {
   EXPECT_EQ(again, bytes);
 }
 
-TEST_F(MftRecordTest, CountZeroMeansNoFixups) {
-  std::vector<uint8_t> bytes = RecordBuilder().UpdateSequence(48, 0).ResidentData(900).Build();
-  const std::vector<uint8_t> before = bytes;
-  ASSERT_EQ(Parse(bytes), kErrorSuccess);
-  EXPECT_EQ(bytes, before);
+// A stride whose last bytes do not hold the update sequence number was
+// written at another time than the rest of the record (a torn write): the
+// record is damaged, as is one whose array does not cover every stride.
+TEST_F(MftRecordTest, TornRecordsAreDamaged) {
+  const std::vector<uint8_t> good =
+      RecordBuilder().SequenceNumber(0x4242).StandardInformation(1).FileName(u"a").Build();
+  struct Case {
+    const char* what;
+    size_t at;
+    uint16_t value;
+  };
+  for (const Case& c : {Case{"second stride torn", 1022, 0x4243},
+                        Case{"first stride torn", 510, 0x0000},
+                        Case{"no update sequence", 6, 0}, Case{"one stride unprotected", 6, 2}}) {
+    SCOPED_TRACE(c.what);
+    std::vector<uint8_t> bytes = good;
+    StoreLe16(&bytes[c.at], c.value);
+    EXPECT_EQ(record.TryParse(bytes.data(), bytes.size(), false, kMaxAttributeData, nullptr,
+                              nullptr),
+              kErrorFileCorrupt);
+  }
 }
 
 TEST_F(MftRecordTest, BlocksThatAreNoFileRecordAreRefused) {
@@ -85,16 +101,6 @@ TEST_F(MftRecordTest, NeverUsedRecordOfZerosIsAFreeRecordWithoutAttributes) {
   EXPECT_EQ(record.fileNameCount, 0);
   EXPECT_EQ(record.dataCount, 0);
   EXPECT_EQ(zeros, std::vector<uint8_t>(1024));
-}
-
-TEST_F(MftRecordTest, AttributesEndingAtTheBlockEndWithoutMarkerParse) {
-  std::vector<uint8_t> filler(968);
-  StoreLe32(filler.data(), 0x40);
-  StoreLe32(filler.data() + 4, 968);
-  std::vector<uint8_t> bytes = RecordBuilder().RawAttribute(filler).WithoutEndMarker().Build();
-  EXPECT_EQ(Parse(bytes), kErrorSuccess);
-  EXPECT_EQ(record.attributeCounts[4], 1);
-  EXPECT_EQ(record.attributeCounts[15], 0);
 }
 
 // Name types: 0 POSIX, 1 Win32, 2 DOS alias, 3 Win32 and DOS in one.
@@ -230,7 +236,7 @@ TEST_F(MftRecordTest, ShortStandardInformationPrintsTheLineAndFails) {
   EXPECT_EQ(diagnostics.str(), L"Error Attribute bufferSize=40 expect min size of 48\n");
 }
 
-TEST_F(MftRecordTest, FileNameValueTooShortForItsNameIsRefused) {
+TEST_F(MftRecordTest, FileNameWithoutAWholeNameIsRefused) {
   RecordBuilder builder;
   builder.StandardInformation(100).FileName(u"abcdef");
   std::vector<uint8_t> bytes = builder.Build();
@@ -241,6 +247,9 @@ TEST_F(MftRecordTest, FileNameValueTooShortForItsNameIsRefused) {
 
   std::vector<uint8_t> tooShort = RecordBuilder().Resident(0x30, std::vector<uint8_t>(65)).Build();
   EXPECT_EQ(Parse(tooShort), kErrorInvalidParameter);
+
+  std::vector<uint8_t> empty = RecordBuilder().StandardInformation(100).FileName(u"").Build();
+  EXPECT_EQ(Parse(empty), kErrorFileCorrupt);
 }
 
 TEST_F(MftRecordTest, AttributeCountsAddUpOverRecords) {
@@ -328,6 +337,16 @@ TEST_F(MftRecordTest, DamagedStructuresRaiseBlockException) {
       {"strides beyond the block", damaged([](auto& b) { StoreLe16(&b[6], 4); })},
       {"header field beyond the block",
        RecordBuilder().RawAttribute(filler).WithoutEndMarker().Build()},
+      {"first attribute past the block", damaged([](auto& b) { StoreLe16(&b[20], 1024); })},
+      {"attribute length past the block", damaged([](auto& b) { StoreLe32(&b[56 + 4], 1000); })},
+      {"attribute length 0", damaged([](auto& b) { StoreLe32(&b[56 + 4], 0); })},
+      {"attributes ending at the block end without end marker",
+       [] {
+         std::vector<uint8_t> whole(968);
+         StoreLe32(whole.data(), 0x40);
+         StoreLe32(whole.data() + 4, 968);
+         return RecordBuilder().RawAttribute(whole).WithoutEndMarker().Build();
+       }()},
       {"value beyond the block", damaged([](auto& b) { StoreLe16(&b[56 + 20], 1000); })},
       {"run length wider than 8 bytes", nonResident({0x19, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0})},
       {"run offset wider than 8 bytes", nonResident({0x91, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0})},
@@ -344,6 +363,20 @@ TEST_F(MftRecordTest, DamagedStructuresRaiseBlockException) {
     EXPECT_EQ(record.TryParse(copy.data(), copy.size(), false, kMaxAttributeData, nullptr, nullptr),
               kErrorFileCorrupt);
   }
+
+  // An extension record's base record must lie in the MFT.
+  std::vector<uint8_t> extension = good;
+  StoreLe64(&extension[32], 0xEEEEEEEEEEEE);
+  MFTRecord limited;
+  limited.SetGeometry(0, 1024, 4096);
+  limited.SetRecordLimit(64);
+  EXPECT_THROW(limited.Parse(extension.data(), extension.size(), false, kMaxAttributeData,
+                             nullptr, nullptr),
+               BlockException);
+  StoreLe64(&extension[32], 63);
+  EXPECT_EQ(limited.Parse(extension.data(), extension.size(), false, kMaxAttributeData, nullptr,
+                          nullptr),
+            kErrorSuccess);
 
   // The stream name is read only for an observer, and must lie in the record.
   RecordBuilder builder;

@@ -198,7 +198,7 @@ TEST_F(NtfsVolumeTest, RecordZeroMustBeTheMft) {
   std::vector<uint8_t> damaged = builder.MftRecord();
   StoreLe16(&damaged[6], 40);  // an update sequence reaching beyond the record
   builder.SetRecordZero(damaged);
-  EXPECT_EQ(Mount(builder), kErrorFileCorrupt);
+  EXPECT_EQ(Mount(builder), kErrorDiskCorrupt);
 }
 
 TEST_F(NtfsVolumeTest, MountFailures) {
@@ -245,11 +245,9 @@ TEST_F(NtfsVolumeTest, SecondMountReusesTheDiskHandle) {
   ASSERT_EQ(Mount(builder), kErrorSuccess);
   BlockDevice* handle = volume->handle();
   const size_t opens = opener.opened().size();
-  volume->pathCache()[5] = u"";
   ASSERT_EQ(volume->Mount(u"\\\\.\\PhysicalDrive9", entry, u'\\', nullptr), kErrorSuccess);
   EXPECT_EQ(volume->handle(), handle);
   EXPECT_EQ(opener.opened().size(), opens);
-  EXPECT_TRUE(volume->pathCache().empty());
 }
 
 // A damaged record 0 that claims terabytes of MFT must not make the loader

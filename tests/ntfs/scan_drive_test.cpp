@@ -7,6 +7,7 @@
 #include "platform/text.h"
 #include "support/memory_disk.h"
 #include "support/partition_builder.h"
+#include "support/record_builder.h"
 #include "support/volume_builder.h"
 
 namespace skerry {
@@ -22,7 +23,12 @@ class ScanDriveTest : public ::testing::Test {
  protected:
   ScanDriveTest() {
     test::VolumeBuilder builder;
-    builder.AddFiles(5);
+    builder.AddFiles(6);
+    builder.SetRecord(5, test::RecordBuilder()
+                             .DirectoryRecord(true)
+                             .StandardInformation(1)
+                             .FileName(u".", 5, 0x10000000)
+                             .Build());
     disk = builder.Build();
     // NTFS at 128, FAT32 at 20000, and a type 0x07 partition that holds no NTFS.
     disk->WriteSector(

@@ -37,6 +37,7 @@ test::VolumeBuilder ReportVolume() {
                            .ResidentData(0)
                            .Build());
   builder.SetRecord(2, RecordBuilder()
+                           .DirectoryRecord(true)
                            .StandardInformation(kTime)
                            .FileName(u"docs", 5, kDirectory | 0x01, 0, 2)
                            .Resident(0x90, IndexRoot())
@@ -48,12 +49,14 @@ test::VolumeBuilder ReportVolume() {
                            .ResidentData(300)
                            .Build());
   builder.SetRecord(4, RecordBuilder()
+                           .DirectoryRecord(true)
                            .InUse(false)
                            .StandardInformation(kTime)
                            .FileName(u"gone", 5, kDirectory | 0x02, 0, 5)
                            .Resident(0x90, IndexRoot())
                            .Build());
   builder.SetRecord(5, RecordBuilder()
+                           .DirectoryRecord(true)
                            .StandardInformation(kTime)
                            .FileName(u".", 5, kDirectory, 0, 3)
                            .Resident(0x90, IndexRoot())

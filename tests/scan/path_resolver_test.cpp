@@ -49,6 +49,12 @@ TestVolume WindowsTree() {
   return volume;
 }
 
+constexpr bool kInUse = true;
+
+uint64_t Reference(uint64_t record, uint16_t sequenceNumber) {
+  return record | uint64_t{sequenceNumber} << 48;
+}
+
 TEST(PathResolverTest, BuildsPathsFromTheRootDownAndReadsEachDirectoryOnce) {
   TestVolume volume = WindowsTree();
   ASSERT_EQ(volume.Mount(), kErrorSuccess);
@@ -56,7 +62,7 @@ TEST(PathResolverTest, BuildsPathsFromTheRootDownAndReadsEachDirectoryOnce) {
   std::u16string path = u"old";
 
   const size_t before = volume.disk().reads.size();
-  ASSERT_EQ(resolver.ResolvePath(31, path), kErrorSuccess);
+  ASSERT_TRUE(resolver.ResolveParent(31, kInUse, path));
   EXPECT_EQ(path, u"\\Windows\\System32");
   // System32, Windows and the root, one read each.
   EXPECT_EQ(volume.disk().reads.size() - before, 3u);
@@ -64,13 +70,12 @@ TEST(PathResolverTest, BuildsPathsFromTheRootDownAndReadsEachDirectoryOnce) {
   const size_t cached = volume.disk().reads.size();
   for (const auto& [record, expected] : std::vector<std::pair<uint64_t, std::u16string>>{
            {31, u"\\Windows\\System32"}, {30, u"\\Windows"}, {kRootRecord, u""}}) {
-    ASSERT_EQ(resolver.ResolvePath(record, path), kErrorSuccess);
+    ASSERT_TRUE(resolver.ResolveParent(record, kInUse, path));
     EXPECT_EQ(path, expected) << record;
   }
   EXPECT_EQ(volume.disk().reads.size(), cached);
-  EXPECT_EQ(volume.volume().pathCache().size(), 3u);
 
-  ASSERT_EQ(resolver.ResolvePath(40, path), kErrorSuccess);
+  ASSERT_TRUE(resolver.ResolveParent(40, kInUse, path));
   EXPECT_EQ(path, u"\\Users");
   EXPECT_EQ(volume.disk().reads.size() - cached, 1u);
 }
@@ -81,71 +86,89 @@ TEST(PathResolverTest, DirectoriesInMemoryAreNotReadFromTheDisk) {
   PathResolver resolver(volume.volume(), kFromMemory);
   const size_t before = volume.disk().reads.size();
   std::u16string path;
-  ASSERT_EQ(resolver.ResolvePath(31, path), kErrorSuccess);
+  ASSERT_TRUE(resolver.ResolveParent(31, kInUse, path));
   EXPECT_EQ(path, u"\\Windows\\System32");
   EXPECT_EQ(volume.disk().reads.size(), before);
 }
 
-TEST(PathResolverTest, DamagedAncestorsDropTheirLevelsAndAreTriedAgain) {
+// b (31) lies in a (30) by a reference that carries a's sequence number, 1.
+// Whatever keeps a from being b's parent breaks the chain there: b keeps its
+// level under the orphan marker, and so does c below it, cached or not.
+TEST(PathResolverTest, ChainsBreakAtAnythingButAnInUseDirectoryOfTheSameSequence) {
   struct Case {
     const char* what;
-    std::vector<uint8_t> ancestor;  // record 30, the parent of b (31)
+    std::vector<uint8_t> ancestor;  // record 30
     std::u16string expected;        // b's path
   };
+  auto directory = [] { return RecordBuilder().DirectoryRecord(true).StandardInformation(1); };
   const Case cases[] = {
       {"sound", DirectoryRecord(u"a", kRootRecord), u"\\a\\b"},
-      {"no FILE signature", Damaged(DirectoryRecord(u"a", kRootRecord)), u"\\b"},
-      {"structure beyond the record", Overreaching(u"a", kRootRecord), u"\\b"},
-      {"no $FILE_NAME", RecordBuilder().StandardInformation(test::kSomeTime).Build(), u"\\b"},
-      {"its own parent", DirectoryRecord(u"a", 30), u"\\b"},
+      {"no FILE signature", Damaged(DirectoryRecord(u"a", kRootRecord)), u"\\$OrphanFiles\\b"},
+      {"structure beyond the record", Overreaching(u"a", kRootRecord), u"\\$OrphanFiles\\b"},
+      {"no $FILE_NAME", directory().Build(), u"\\$OrphanFiles\\b"},
+      {"a file", test::PlainFileRecord(u"a", kRootRecord), u"\\$OrphanFiles\\b"},
+      {"not in use", directory().InUse(false).FileName(u"a").Build(), u"\\$OrphanFiles\\b"},
+      {"another sequence number", directory().RecordSequence(2).FileName(u"a").Build(),
+       u"\\$OrphanFiles\\b"},
+      {"its own parent", DirectoryRecord(u"a", 30), u"\\$OrphanFiles\\a\\b"},
   };
   for (const bool inMemory : {kFromDisk, kFromMemory}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(c.what) + (inMemory ? " (memory)" : " (disk)"));
       TestVolume volume;
-      volume.Record(30, c.ancestor).Directory(31, u"b", 30).Directory(32, u"c", 31);
+      volume.Record(30, c.ancestor)
+          .Record(31, DirectoryRecord(u"b", Reference(30, 1)))
+          .Directory(32, u"c", 31);
       ASSERT_EQ(volume.Mount(), kErrorSuccess);
       PathResolver resolver(volume.volume(), inMemory);
+      const bool sound = c.expected == u"\\a\\b";
       std::u16string path;
-      ASSERT_EQ(resolver.ResolvePath(31, path), kErrorSuccess);
+      EXPECT_EQ(resolver.ResolveParent(31, kInUse, path), sound);
       EXPECT_EQ(path, c.expected);
-      // The shortened path is kept for b and for what lies below it.
-      ASSERT_EQ(resolver.ResolvePath(32, path), kErrorSuccess);
+      EXPECT_EQ(resolver.ResolveParent(32, kInUse, path), sound);
       EXPECT_EQ(path, c.expected + u"\\c");
     }
   }
 }
 
-TEST(PathResolverTest, UnreadableDirectoryIsNotCachedAndLeavesThePathAsItWas) {
-  TestVolume volume;
-  volume.Record(30, Damaged(DirectoryRecord(u"a", kRootRecord)));
-  ASSERT_EQ(volume.Mount(), kErrorSuccess);
-  PathResolver resolver(volume.volume(), kFromDisk);
-  std::u16string path = u"kept";
-  EXPECT_EQ(resolver.ResolvePath(30, path), kErrorInvalidParameter);
-  EXPECT_EQ(path, u"kept");
-  EXPECT_EQ(volume.volume().pathCache().count(30), 0u);
-  // Tried again, from the disk again.
-  const size_t before = volume.disk().reads.size();
-  EXPECT_EQ(resolver.ResolvePath(30, path), kErrorInvalidParameter);
-  EXPECT_GT(volume.disk().reads.size(), before);
-
-  // A record beyond every run of the MFT cannot be located.
-  EXPECT_EQ(resolver.ResolvePath(100000, path), kErrorInvalidBlock);
-  EXPECT_EQ(path, u"kept");
-}
-
-TEST(PathResolverTest, ParentChainThatLoopsIsCutWhereItCloses) {
+TEST(PathResolverTest, ReferencesToNoDirectoryAndLoopsGiveTheMarker) {
   TestVolume volume;
   // a (30) and b (31) are each other's parent; c (32) lies in a.
   volume.Directory(30, u"a", 31).Directory(31, u"b", 30).Directory(32, u"c", 30);
   ASSERT_EQ(volume.Mount(), kErrorSuccess);
   PathResolver resolver(volume.volume(), kFromMemory);
   std::u16string path;
-  ASSERT_EQ(resolver.ResolvePath(32, path), kErrorSuccess);
-  EXPECT_EQ(path, u"\\b\\a\\c");
-  ASSERT_EQ(resolver.ResolvePath(31, path), kErrorSuccess);
-  EXPECT_EQ(path, u"\\b");
+  EXPECT_FALSE(resolver.ResolveParent(32, kInUse, path));
+  EXPECT_EQ(path, u"\\$OrphanFiles\\b\\a\\c");
+  EXPECT_FALSE(resolver.ResolveParent(31, kInUse, path));
+  EXPECT_EQ(path, u"\\$OrphanFiles\\b");
+  // A record beyond every run of the MFT, and record 0, which is a file.
+  for (const uint64_t reference : {uint64_t{100000}, uint64_t{0}}) {
+    EXPECT_FALSE(resolver.ResolveParent(reference, kInUse, path));
+    EXPECT_EQ(path, u"\\$OrphanFiles");
+  }
+}
+
+// A deleted file may lie in a deleted directory, whose sequence number went
+// up by one when it was freed; a file in use may not.
+TEST(PathResolverTest, FilesNotInUseMayPassThroughDeletedDirectories) {
+  TestVolume volume;
+  volume.Record(30, RecordBuilder()
+                        .DirectoryRecord(true)
+                        .InUse(false)
+                        .RecordSequence(3)
+                        .FileName(u"gone", kRootRecord)
+                        .Build());
+  ASSERT_EQ(volume.Mount(), kErrorSuccess);
+  PathResolver resolver(volume.volume(), kFromMemory);
+  std::u16string path;
+  EXPECT_TRUE(resolver.ResolveParent(Reference(30, 2), !kInUse, path));
+  EXPECT_EQ(path, u"\\gone");
+  EXPECT_TRUE(resolver.ResolveParent(Reference(30, 3), !kInUse, path));
+  EXPECT_FALSE(resolver.ResolveParent(Reference(30, 1), !kInUse, path));
+  EXPECT_EQ(path, u"\\$OrphanFiles");
+  EXPECT_FALSE(resolver.ResolveParent(Reference(30, 3), kInUse, path));
+  EXPECT_EQ(path, u"\\$OrphanFiles");
 }
 
 TEST(PathResolverTest, PathLongerThanWindowsAllowsKeepsItsLastLevels) {
@@ -160,14 +183,14 @@ TEST(PathResolverTest, PathLongerThanWindowsAllowsKeepsItsLastLevels) {
   ASSERT_EQ(volume.Mount(), kErrorSuccess);
   PathResolver resolver(volume.volume(), kFromMemory);
   std::u16string path;
-  ASSERT_EQ(resolver.ResolvePath(kFirst + kDepth - 1, path), kErrorSuccess);
+  ASSERT_TRUE(resolver.ResolveParent(kFirst + kDepth - 1, kInUse, path));
   EXPECT_LE(path.size(), kMaxPathLength);
   EXPECT_GT(path.size(), kMaxPathLength - 252);
   EXPECT_EQ(path.front(), u'\\');
   const std::u16string deepest = u"\\" + longName + static_cast<char16_t>(u'A' + (kDepth - 1) % 26);
   EXPECT_EQ(path.substr(path.size() - deepest.size()), deepest);
   // Shallow levels keep their whole path.
-  ASSERT_EQ(resolver.ResolvePath(kFirst + 1, path), kErrorSuccess);
+  ASSERT_TRUE(resolver.ResolveParent(kFirst + 1, kInUse, path));
   EXPECT_EQ(path, u"\\" + longName + u"A\\" + longName + u"B");
 }
 
@@ -192,10 +215,9 @@ TEST(PathResolverTest, RecordLargerThanAClusterIsReadWholeEvenAcrossTwoRuns) {
   ASSERT_EQ(volume.volume().Mount(test::kTestDisk, volume.partition(), u'\\', nullptr),
             kErrorSuccess);
   for (const bool inMemory : {kFromDisk, kFromMemory}) {
-    volume.volume().pathCache().clear();
     PathResolver resolver(volume.volume(), inMemory);
     std::u16string path;
-    ASSERT_EQ(resolver.ResolvePath(11, path), kErrorSuccess);
+    ASSERT_TRUE(resolver.ResolveParent(11, kInUse, path));
     EXPECT_EQ(path, u"\\split\\next") << inMemory;
   }
 }
@@ -209,7 +231,7 @@ TEST(PathResolverTest, RecordAtTheFirstClusterAfterARunIsInTheNextRun) {
   ASSERT_EQ(volume.Mount(), kErrorSuccess);
   PathResolver resolver(volume.volume(), kFromDisk);
   std::u16string path;
-  ASSERT_EQ(resolver.ResolvePath(7, path), kErrorSuccess);
+  ASSERT_TRUE(resolver.ResolveParent(7, kInUse, path));
   EXPECT_EQ(path, u"\\eight\\seven");
   // Record 8 was read from the second run's first cluster.
   const uint64_t partition = uint64_t{layout.startSector} * 512;

@@ -29,6 +29,7 @@ inline constexpr uint64_t kSomeTime = 0x01D0000000000000;
 inline std::vector<uint8_t> DirectoryRecord(const std::u16string& name, uint64_t parent,
                                             uint32_t recordSize = 1024) {
   return RecordBuilder(recordSize)
+      .DirectoryRecord(true)
       .StandardInformation(kSomeTime, 0x10)
       .FileName(name, parent, kDirectoryFlag)
       .Build();

@@ -58,6 +58,16 @@ RecordBuilder& RecordBuilder::InUse(bool inUse) {
   return *this;
 }
 
+RecordBuilder& RecordBuilder::DirectoryRecord(bool directory) {
+  directory_ = directory;
+  return *this;
+}
+
+RecordBuilder& RecordBuilder::RecordSequence(uint16_t sequence) {
+  sequence_ = sequence;
+  return *this;
+}
+
 RecordBuilder& RecordBuilder::UpdateSequence(uint16_t offset, uint16_t count) {
   usaOffset_ = offset;
   usaCount_ = count;
@@ -167,10 +177,10 @@ std::vector<uint8_t> RecordBuilder::Build() const {
   record[3] = 'E';
   StoreLe16(record.data() + 4, usaOffset_);
   StoreLe16(record.data() + 6, usaCount_);
-  StoreLe16(record.data() + 16, 1);  // sequence number
+  StoreLe16(record.data() + 16, sequence_);
   StoreLe16(record.data() + 18, 1);  // link count
   StoreLe16(record.data() + 20, static_cast<uint16_t>(firstAttribute_));
-  StoreLe16(record.data() + 22, inUse_ ? 1 : 0);
+  StoreLe16(record.data() + 22, (inUse_ ? 1 : 0) | (directory_ ? 2 : 0));
   StoreLe32(record.data() + 24, static_cast<uint32_t>(end));
   StoreLe32(record.data() + 28, recordSize_);
 

@@ -25,6 +25,10 @@ class RecordBuilder {
   explicit RecordBuilder(uint32_t recordSize = 1024);
 
   RecordBuilder& InUse(bool inUse);
+  // The header's directory flag (0x0002).
+  RecordBuilder& DirectoryRecord(bool directory);
+  // The header's sequence number, which references to the record carry.
+  RecordBuilder& RecordSequence(uint16_t sequence);
   // Update sequence array offset and entry count (the sequence number plus
   // one entry per 512-byte stride); count 0 leaves the record without fix-ups.
   RecordBuilder& UpdateSequence(uint16_t offset, uint16_t count);
@@ -54,6 +58,8 @@ class RecordBuilder {
 
   uint32_t recordSize_;
   bool inUse_ = true;
+  bool directory_ = false;
+  uint16_t sequence_ = 1;
   uint16_t usaOffset_ = 48;
   uint16_t usaCount_;
   // Right after the update sequence array that the record size calls for.
