@@ -176,6 +176,17 @@ int RunSkerry(const std::vector<std::u16string>& args, std::wostream& out, std::
     return 0;
   }
 
+  // Alone, --help and --version answer and end the run; anywhere else "--"
+  // ends the options as usual.
+  if (args.size() == 2 && args[1] == u"--help") {
+    WriteHelp(out);
+    return 0;
+  }
+  if (args.size() == 2 && args[1] == u"--version") {
+    WriteVersion(out);
+    return 0;
+  }
+
   OptionScanner scanner(args, kOptionString);
   bool expected = true;
   bool slowWalk = false;
