@@ -135,6 +135,5 @@ row "floor: dd of the MFT's runs" "$floor_seconds" "${floor_result#* }" 0
 run "skerry d: > file" "$work/listing.txt" d:
 run "skerry d: > /dev/null" /dev/null d:
 run "skerry -f *.log d:" "$work/logs.txt" -f '*.log' d:
-# -A takes an argument; "x" is consumed by it and changes nothing.
-run "skerry -S -T -A x d:" "$work/columns.txt" -S -T -A x d:
+run "skerry -S -T -A d:" "$work/columns.txt" -S -T -A d:
 run "skerry -Q d:" "$work/report.txt" -Q d:

@@ -59,7 +59,11 @@ void DirectoryWalker::Walk() {
       VisitFile(directoryLength);
       continue;
     }
-    if (!IsWalkedDirectoryName(found_.name)) continue;
+    // A junction or a link to a directory is neither a file nor a directory of
+    // this tree: following it would walk another tree (a link to / walks the
+    // whole host), or this one again (a profile's junctions point back at
+    // their parent).
+    if (IsNameSurrogate(found_) || !IsWalkedDirectoryName(found_.name)) continue;
     path += u'\\';
     path += found_.name;
     // Enter may reallocate levels_: `level` is not used after this.
@@ -84,7 +88,7 @@ bool DirectoryWalker::Enter() {
       WriteErrorLine(errors_, code);
       errors_ << L"Failed to open directory " << Text(path) << L"\n";
       errors_.flush();
-      error = code;
+      error |= code;
     }
     path.resize(length);
     return false;
@@ -93,10 +97,12 @@ bool DirectoryWalker::Enter() {
   Level level;
   level.identified = enumeration->Identify(level.identity);
   if (level.identified && IsAncestor(level.identity)) {
-    // A link or junction back into the directories being walked: entering it
-    // would print them again and again until the path no longer fits.
+    // A way back into the directories being walked (links are not followed,
+    // but a bind mount can make one): entering it would print them again and
+    // again until the path no longer fits.
     errors_ << L"Skipping directory loop: " << Text(path) << L"\n";
     errors_.flush();
+    error |= kErrorCantResolveFilename;
     return false;
   }
   level.enumeration = std::move(enumeration);

@@ -25,13 +25,15 @@ class DirectoryWalker {
   DirectoryWalker(ScanSettings& settings, std::wostream& output, std::wostream& errors,
                   DirectorySearch& search);
 
-  // Walks the directory held in `path`, recursively. A directory that cannot
-  // be opened is reported and passed over, and its code kept in `error`.
+  // Walks the directory held in `path`, recursively, without following
+  // junctions and links to directories. A directory that cannot be opened, or
+  // that leads back to one being walked, is reported and passed over, and its
+  // code ORed into `error`.
   void Walk();
 
   ScanSettings& settings;
   std::wostream& output;
-  // 0, or the code of the last directory that could not be opened.
+  // 0, or the OR of the codes of every failure reported.
   ErrorCode error = kErrorSuccess;
   // The directory being walked; the driver fills it before Walk(). It grows
   // and is cut back in place as the walk descends and returns.

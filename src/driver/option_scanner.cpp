@@ -3,6 +3,11 @@
 #include <limits>
 
 namespace skerry {
+namespace {
+
+bool IsArgumentMarker(char16_t c) { return c == u':' || c == u'='; }
+
+}  // namespace
 
 OptionScanner::OptionScanner(std::span<const std::u16string> arguments, std::u16string_view options)
     : argCount(arguments.size() > size_t{std::numeric_limits<int32_t>::max()}
@@ -32,10 +37,10 @@ bool OptionScanner::Next() {
   clusterPos.remove_prefix(1);
   optionChar = ch;
 
-  const size_t at = ch == u':' ? std::u16string_view::npos : optionString.find(ch);
+  const size_t at = IsArgumentMarker(ch) ? std::u16string_view::npos : optionString.find(ch);
   if (at != std::u16string_view::npos) {
-    const bool takesArgument = at + 1 < optionString.size() && optionString[at + 1] == u':';
-    if (!takesArgument) {
+    const char16_t marker = at + 1 < optionString.size() ? optionString[at + 1] : u'\0';
+    if (!IsArgumentMarker(marker)) {
       optionArgument.reset();
       if (clusterPos.empty()) ++nextIndex;
       return true;
@@ -47,6 +52,12 @@ bool OptionScanner::Next() {
       return true;
     }
     ++nextIndex;
+    if (marker == u'=' &&
+        (nextIndex >= argCount || !args[static_cast<size_t>(nextIndex)].starts_with(u'='))) {
+      // The optional argument is absent: what follows is read on its own.
+      optionArgument.reset();
+      return true;
+    }
     if (nextIndex >= argCount) {
       error = true;
       return false;

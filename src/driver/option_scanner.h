@@ -1,8 +1,10 @@
 #pragma once
 // Takes single-letter options apart: "-ab" holds the options a and b; a letter
 // followed by ":" in the option string takes an argument, from the rest of its
-// argument or from the next one; the first argument that is not an option ends
-// the scan. The scanner never reorders the arguments and never writes a message.
+// argument or from the next one; a letter followed by "=" takes an optional
+// one, from the rest of its argument or from the next one only when that
+// begins with "=" (-A=hr, -A =hr; in "-A d:" the d: is not the option's).
+// The first argument that is not an option ends the scan. The scanner never reorders the arguments and never writes a message.
 
 #include <cstdint>
 #include <optional>

@@ -14,7 +14,8 @@
 namespace skerry {
 namespace {
 
-constexpr std::u16string_view kOptionString = u"!#A:DIQSTVd:f:s:t:z?";
+// -A's letters are optional, after "=" (OptionScanner).
+constexpr std::u16string_view kOptionString = u"!#A=DIQSTVd:f:s:t:z?";
 constexpr std::u16string_view kDefaultDrive = u"c:\\";
 constexpr uint32_t kSystemAttributeOnly = 0x00000004;
 
@@ -61,8 +62,8 @@ void ApplyAttributeOption(std::u16string_view argument, ScanSettings& settings,
 // scanned, rather than a scan whose options were silently cut short.
 void ReportOptionError(const OptionScanner& scanner, std::wostream& err) {
   const std::u16string_view letter(&scanner.optionChar, 1);
-  const bool known =
-      scanner.optionChar != u':' && kOptionString.find(scanner.optionChar) != kOptionString.npos;
+  const bool known = scanner.optionChar != u':' && scanner.optionChar != u'=' &&
+                     kOptionString.find(scanner.optionChar) != kOptionString.npos;
   if (known) {
     err << L"Option -" << Text(letter) << L" requires an argument\n";
   } else {
@@ -172,6 +173,17 @@ int RunSkerry(const std::vector<std::u16string>& args, std::wostream& out, std::
   // Without even a program name there is nothing to scan for either.
   if (args.size() <= 1) {
     WriteUsage(out);
+    return 0;
+  }
+
+  // Alone, --help and --version answer and end the run; anywhere else "--"
+  // ends the options as usual.
+  if (args.size() == 2 && args[1] == u"--help") {
+    WriteHelp(out);
+    return 0;
+  }
+  if (args.size() == 2 && args[1] == u"--version") {
+    WriteVersion(out);
     return 0;
   }
 

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "skerry_version.h"
+
 namespace skerry {
 namespace {
 
@@ -56,11 +58,35 @@ constexpr std::string_view kUsageText =
     "    -Q c:              ; Display special NTFS files\n"
     "    -z c:\\windows\\system32\\*.dll   ; Force slow directory search. \n";
 
+// What --help adds after the usage text, whose own lines stay as they were:
+// the options and drive forms that came later.
+constexpr std::string_view kHelpAdditions =
+    "\n"
+    " Also:\n"
+    "   -m                                ; Body file output (for mactime), one line per name\n"
+    "   -0                                ; End each line with NUL instead of a line feed\n"
+    "   -e                                ; Include deleted records (not in use)\n"
+    "   x:=PATH                           ; Drive x: is the disk image, volume image or device PATH\n"
+    "   x:=PATH@P                         ; Drive x: is partition P of the disk PATH\n"
+    "   --help                            ; This text\n"
+    "   --version                         ; Skerry's version\n";
+
+void WriteWidened(std::string_view text, std::wostream& out) {
+  for (const char c : text) out.put(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+  out.flush();
+}
+
 }  // namespace
 
-void WriteUsage(std::wostream& out) {
-  for (const char c : kUsageText) out.put(static_cast<wchar_t>(static_cast<unsigned char>(c)));
-  out.flush();
+void WriteUsage(std::wostream& out) { WriteWidened(kUsageText, out); }
+
+void WriteHelp(std::wostream& out) {
+  WriteWidened(kUsageText, out);
+  WriteWidened(kHelpAdditions, out);
+}
+
+void WriteVersion(std::wostream& out) {
+  WriteWidened("Skerry " SKERRY_VERSION "\n", out);
 }
 
 }  // namespace skerry

@@ -3,6 +3,13 @@
 #include "filters/match_predicates.h"
 
 namespace skerry {
+namespace {
+
+bool IsEveryName(std::u16string_view namePart) {
+  return namePart.empty() || namePart == u"*" || namePart == u"*.*";
+}
+
+}  // namespace
 
 void AddFilePattern(std::u16string_view pattern, ScanSettings& settings, bool expected) {
   const size_t split = pattern.rfind(settings.separator);
@@ -10,10 +17,12 @@ void AddFilePattern(std::u16string_view pattern, ScanSettings& settings, bool ex
     settings.recordFilter->Append(Ref<Match>::Make<MatchName>(expected, pattern));
     return;
   }
-  // A name part that begins with "*" does not restrict the name at all: after
-  // a directory, \docs\* and \docs\*.txt both select everything in \docs.
+  // After a directory, a name part restricts the name as a pattern without
+  // separator does (\docs\*.txt takes the .txt files of \docs), except the
+  // ones that mean every name: nothing, "*" and "*.*" (on Windows "*.*" also
+  // takes names without a full stop).
   const std::u16string_view namePart = pattern.substr(split + 1);
-  if (!namePart.empty() && namePart.front() != u'*') {
+  if (!IsEveryName(namePart)) {
     settings.recordFilter->Append(Ref<Match>::Make<MatchName>(expected, namePart));
   }
   settings.directoryFilter->Append(

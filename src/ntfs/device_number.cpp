@@ -5,7 +5,7 @@ namespace skerry {
 ErrorCode GetDeviceNumber(DeviceOpener& opener, std::u16string_view volumeName,
                           uint32_t& deviceNumber, uint32_t& partitionIndex) {
   ErrorCode error = kErrorSuccess;
-  std::unique_ptr<BlockDevice> volume = opener.Open(volumeName, DeviceAccess::kReadWrite, error);
+  std::unique_ptr<BlockDevice> volume = opener.Open(volumeName, DeviceAccess::kQueryOnly, error);
   if (volume == nullptr) return error;
   uint32_t device = 0;
   uint32_t partition = 0;

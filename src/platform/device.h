@@ -29,13 +29,17 @@ class BlockDevice {
   virtual ErrorCode LastError() const = 0;
 };
 
-enum class DeviceAccess { kRead, kReadWrite };
+// Skerry never writes to a disk. A volume is opened only to ask its device
+// number, which needs no access to its data: write access would make the
+// open fail on read-only media and behind write blockers.
+enum class DeviceAccess { kRead, kQueryOnly };
 
 // Opens devices by name. The system's opener is the default; tests install their own.
 class DeviceOpener {
  public:
   virtual ~DeviceOpener() = default;
-  // CreateFileW(name, access, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING).
+  // CreateFileW(name, GENERIC_READ or 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
+  // OPEN_EXISTING).
   // Null on failure, with `error` set.
   virtual std::unique_ptr<BlockDevice> Open(std::u16string_view name, DeviceAccess access,
                                             ErrorCode& error) = 0;

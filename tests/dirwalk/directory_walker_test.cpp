@@ -206,7 +206,7 @@ TEST_F(DirectoryWalkerTest, UnreadableDirectoryIsReportedInOrderAndTheWalkGoesOn
 
   EXPECT_EQ(Walk(u"x:"), L"x:\\before.txt\n" + OpenFailure(kErrorAccessDenied, u"x:\\locked\\*") +
                              OpenFailure(kErrorPathNotFound, u"x:\\gone\\*") + L"x:\\after.txt\n");
-  EXPECT_EQ(error, kErrorPathNotFound) << "the code of the last failure is kept";
+  EXPECT_EQ(error, kErrorAccessDenied | kErrorPathNotFound) << "every failure's code counts";
 }
 
 TEST_F(DirectoryWalkerTest, StartDirectoryThatCannotBeOpened) {
@@ -232,7 +232,29 @@ TEST_F(DirectoryWalkerTest, LoopBackIntoAnAncestorIsReportedOnceAndNotEntered) {
             L"x:\\a\\inner.txt\n"
             L"Skipping directory loop: x:\\a\\up\n"
             L"x:\\top.txt\n");
+  EXPECT_EQ(error, kErrorCantResolveFilename);
+}
+
+// Junctions and links to directories are not entered and print nothing; a
+// link to a file is a file; a directory that is a reparse point of another
+// kind (a cloud placeholder, say) is an ordinary directory.
+TEST_F(DirectoryWalkerTest, LinksToDirectoriesAreNotFollowed) {
+  const uint32_t linkToDirectory = kFileAttributeDirectory | kFileAttributeReparsePoint;
+  search.AddDirectory(u"x:").entries = {
+      {linkToDirectory, 0, 0, u"junction", kReparseTagMountPoint},
+      {linkToDirectory, 0, 0, u"symlink", kReparseTagSymlink},
+      {linkToDirectory, 0, 0, u"untold", 0},
+      {kFileAttributeReparsePoint, 0, 0, u"file-link", kReparseTagSymlink},
+      {linkToDirectory, 0, 0, u"cloud", 0x9000701A},
+  };
+  for (const char16_t* link : {u"x:\\junction", u"x:\\symlink", u"x:\\untold"}) {
+    search.AddFile(link, u"elsewhere.txt");
+  }
+  search.AddFile(u"x:\\cloud", u"synced.txt");
+
+  EXPECT_EQ(Walk(u"x:"), L"x:\\file-link\nx:\\cloud\\synced.txt\n");
   EXPECT_EQ(error, kErrorSuccess);
+  EXPECT_EQ(search.searchNames, (std::vector<std::u16string>{u"x:\\*", u"x:\\cloud\\*"}));
 }
 
 TEST_F(DirectoryWalkerTest, SecondPathToADirectoryIsNotALoop) {

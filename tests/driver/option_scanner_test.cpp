@@ -8,7 +8,7 @@
 namespace skerry {
 namespace {
 
-constexpr std::u16string_view kOptions = u"!#A:DIQSTVd:f:s:t:z?";
+constexpr std::u16string_view kOptions = u"!#A=DIQSTVd:f:s:t:z?";
 
 // One recognised option: its letter and its argument ("" for none, "-" never
 // occurs as an argument below, so it marks "no argument").
@@ -61,11 +61,19 @@ INSTANTIATE_TEST_SUITE_P(
         ScanCase{{u"-x", u"c:"}, {}, 2, true}, ScanCase{{u"-xS", u"c:"}, {}, 1, true},
         ScanCase{{u"-S-", u"c:"}, {{u'S', u"-"}}, 1, false}, ScanCase{{u"-:"}, {}, 2, true},
         ScanCase{{u"-?"}, {{u'?', u"-"}}, 2, false}, ScanCase{{u""}, {}, 1, false},
-        ScanCase{{u"-A", u"d:"}, {{u'A', u"d:"}}, 3, false},
+        // An optional argument: attached, or separate when it begins with "=".
+        ScanCase{{u"-A", u"d:"}, {{u'A', u"-"}}, 2, false},
         ScanCase{{u"-ITSA", u"c:"},
-                 {{u'I', u"-"}, {u'T', u"-"}, {u'S', u"-"}, {u'A', u"c:"}},
-                 3,
+                 {{u'I', u"-"}, {u'T', u"-"}, {u'S', u"-"}, {u'A', u"-"}},
+                 2,
                  false},
+        ScanCase{{u"-A", u"-S", u"c:"}, {{u'A', u"-"}, {u'S', u"-"}}, 3, false},
+        ScanCase{{u"-A"}, {{u'A', u"-"}}, 2, false},
+        ScanCase{{u"-A", u"=hr", u"c:"}, {{u'A', u"=hr"}}, 3, false},
+        ScanCase{{u"-A=hr", u"c:"}, {{u'A', u"=hr"}}, 2, false},
+        ScanCase{{u"-Ax", u"c:"}, {{u'A', u"x"}}, 2, false},
+        ScanCase{{u"-A", u""}, {{u'A', u"-"}}, 2, false},
+        ScanCase{{u"-="}, {}, 2, true},
         ScanCase{{}, {}, 1, false}));
 
 TEST(OptionScanner, ArgumentIsNoneForOptionsWithoutOne) {

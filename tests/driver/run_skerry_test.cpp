@@ -152,14 +152,14 @@ TEST(RunSkerry, UsageTextEndsTheRunWithoutScanning) {
 
 TEST(RunSkerry, WithoutDriveArgumentScansTheDefaultDriveThroughItsMft) {
   for (const auto& arguments : std::vector<std::vector<std::u16string>>{
-           {u"-D"}, {u"-z"}, {u"-A", u"d:"}, {u"-f", u"*.txt"}}) {
+           {u"-D"}, {u"-z"}, {u"-A"}, {u"-f", u"*.txt"}}) {
     const Outcome run = RunWith(arguments);
     ASSERT_EQ(run.calls.size(), 1u);
     EXPECT_FALSE(run.calls[0].walk);
     EXPECT_EQ(run.calls[0].argument, u"c:\\");
   }
   EXPECT_FALSE(RunWith({u"-D"}).calls[0].settings.showDirectory);
-  EXPECT_EQ(RunWith({u"-A", u"d:"}).calls[0].settings.attributeMask, 0xFFFFFFFFu);
+  EXPECT_TRUE(RunWith({u"-A"}).calls[0].settings.showAttributes);
   EXPECT_EQ(RunWith({u"-f", u"*.txt"}).calls[0].records, Strings{"Name(*.txt)"});
 }
 
@@ -175,11 +175,14 @@ TEST(RunSkerry, SwitchesAndAttributeMask) {
       {{u"-A=c", u"c:"}, 0x00000800, true},        {{u"-A=", u"c:"}, 0, true},
       {{u"-A=hx", u"c:"}, 0x00000002, true},       {{u"-A=h", u"-A=s", u"c:"}, 0x00000004, false},
       {{u"-Q", u"-A=h", u"c:"}, 0x00000002, true}, {{u"-A=h", u"-Q", u"c:"}, 0x00000004, true},
-      {{u"-ITSA", u"c:"}, 0xFFFFFFFF, true},
+      {{u"-ITSA", u"d:"}, 0xFFFFFFFF, true},       {{u"-A", u"=hr", u"d:"}, 0x00000003, true},
+      {{u"-Ax", u"d:"}, 0xFFFFFFFF, true},         {{u"-A", u"d:"}, 0xFFFFFFFF, true},
   };
   for (const Case& c : cases) {
     const Outcome run = RunWith(c.arguments);
     ASSERT_EQ(run.calls.size(), 1u);
+    // -A takes a separate argument only when it begins with "=".
+    EXPECT_EQ(run.calls[0].argument, c.arguments.back());
     EXPECT_EQ(run.calls[0].settings.attributeMask, c.mask);
     EXPECT_EQ(run.calls[0].settings.showAttributes, c.showAttributes);
   }
@@ -187,6 +190,11 @@ TEST(RunSkerry, SwitchesAndAttributeMask) {
   const Outcome hx = RunWith({u"-A=hx", u"c:"});
   EXPECT_EQ(hx.err, L"Invalid attribute argument:=hx\n");
   EXPECT_EQ(hx.status, 0);
+
+  const Outcome optionAfterA = RunWith({u"-A", u"-S", u"d:"});
+  ASSERT_EQ(optionAfterA.calls.size(), 1u);
+  EXPECT_TRUE(optionAfterA.calls[0].settings.showAttributes);
+  EXPECT_TRUE(optionAfterA.calls[0].settings.showSize);
 
   const Outcome all = RunWith({u"-ITSDV#Q", u"c:"});
   const ScanSettings& s = all.calls[0].settings;
@@ -274,7 +282,7 @@ TEST(RunSkerry, DriveArgumentPatternAppliesToThatArgumentOnly) {
   const Outcome run = RunWith({u"-s", u"5", u"c:\\dir\\*.txt", u"d:", u"e:\\*.log", u"f:x.bin"});
   ASSERT_EQ(run.calls.size(), 4u);
   EXPECT_EQ(run.calls[0].argument, u"c:\\dir\\*.txt");
-  EXPECT_EQ(run.calls[0].records, Strings{"Size>5"});
+  EXPECT_EQ(run.calls[0].records, (Strings{"Size>5", "Name(*.txt)"}));
   EXPECT_EQ(run.calls[0].directories, Strings{"Dir(\\dir)"});
   EXPECT_TRUE(run.calls[0].settings.hasDirectoryFilter);
 
@@ -325,6 +333,7 @@ TEST(RunSkerry, SlowWalkStartsAtTheArgumentsLastBackslash) {
   for (const Call& call : run.calls) EXPECT_TRUE(call.walk);
   EXPECT_EQ(run.calls[0].argument, u"c:\\windows\\system32");
   EXPECT_EQ(run.calls[0].directories, Strings{"Dir(\\windows\\system32)"});
+  EXPECT_EQ(run.calls[0].records, Strings{"Name(*.dll)"});
   EXPECT_EQ(run.calls[1].argument, u"c:");
   EXPECT_EQ(run.calls[2].argument, u"c:");
   EXPECT_EQ(run.calls[2].records, Strings{"Name(*.dll)"});
@@ -346,6 +355,7 @@ TEST(RunSkerry, OptionErrorsAreReportedAndNothingIsScanned) {
       {{u"-x", u"c:"}, L"Invalid option: -x\n"},
       {{u"-Sx", u"c:"}, L"Invalid option: -x\n"},
       {{u"-:"}, L"Invalid option: -:\n"},
+      {{u"-="}, L"Invalid option: -=\n"},
       {{u"-f"}, L"Option -f requires an argument\n"},
       {{u"-S", u"-t"}, L"Option -t requires an argument\n"},
       {{u"-\u00E9"}, L"Invalid option: -\u00E9\n"},

@@ -57,8 +57,8 @@ class DirectoryWalkEndToEnd : public ::testing::Test {
 
   // The files that find(1) lists below the tree with `tests`, as the walk
   // prints them: x:, then the path with backslashes, in find's order.
-  std::vector<std::string> Find(const std::string& tests) {
-    std::string command = "find '" + Tree().string() + "' -type f " + tests +
+  std::vector<std::string> Find(const std::string& tests, const std::string& types = "-type f") {
+    std::string command = "find '" + Tree().string() + "' " + types + " " + tests +
                           " ! -path '*/.-old/*' ! -path '*/.#tmp/*'";
     std::vector<std::string> lines;
     FILE* pipe = popen(command.c_str(), "r");
@@ -157,6 +157,7 @@ TEST_F(DirectoryWalkEndToEnd, FiltersNarrowTheWalkAsTheyNarrowTheListing) {
 
 TEST_F(DirectoryWalkEndToEnd, StartsInTheDirectoryTheArgumentNames) {
   Write("docs/a.txt", 1);
+  Write("docs/c.log", 1);
   Write("docs/inner/b.txt", 1);
   Write("other/d.txt", 1);
   const std::string longName(120, 'L');
@@ -167,15 +168,19 @@ TEST_F(DirectoryWalkEndToEnd, StartsInTheDirectoryTheArgumentNames) {
     std::vector<std::string> lines;
   };
   const Case cases[] = {
-      // The directory part selects the files of \docs itself.
-      {"x:\\docs\\*", {"x:\\docs\\a.txt"}},
+      // The directory part selects the files of \docs itself, the name part
+      // their names.
+      {"x:\\docs\\*", {"x:\\docs\\a.txt", "x:\\docs\\c.log"}},
+      {"x:\\docs\\*.txt", {"x:\\docs\\a.txt"}},
       // An argument far beyond 260 characters is taken whole.
       {"x:\\" + longDirectory + "\\*", {"x:\\" + longDirectory + "\\deep.txt"}},
   };
   for (const Case& c : cases) {
     ProcessResult result = Run({"-z", c.argument});
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(SplitLines(result.out), c.lines);
+    std::vector<std::string> lines = SplitLines(result.out);
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, c.lines);
   }
 }
 
@@ -199,17 +204,33 @@ TEST_F(DirectoryWalkEndToEnd, UnreadableDirectoryIsReportedAndTheWalkGoesOn) {
   EXPECT_EQ(SplitLines(result.out).size(), SplitLines(failure).size() + 1);
 }
 
-TEST_F(DirectoryWalkEndToEnd, LinkLoopEndsWithOneMessageAndEveryFileOnce) {
+// Links to directories are not followed, as find does without -L: a link to
+// the host's root, to the parent and to a sibling print nothing, and a link
+// to a file, or to nothing, is a file. x:\.. is the drive's root.
+TEST_F(DirectoryWalkEndToEnd, LinksToDirectoriesAreNotFollowed) {
   Write("a/f.txt", 1);
   Write("g.txt", 1);
+  fs::create_directory_symlink("/", Tree() / "host");
   fs::create_directory_symlink("..", Tree() / "a" / "up");
+  fs::create_directory_symlink("a", Tree() / "sibling");
+  fs::create_symlink("g.txt", Tree() / "file-link");
+  fs::create_symlink("nowhere", Tree() / "dangling");
 
   ProcessResult result = Run({"-z", "x:"});
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.err, "Skipping directory loop: x:\\a\\up\n");
+  EXPECT_EQ(result.err, "");
   std::vector<std::string> lines = SplitLines(result.out);
+  EXPECT_EQ(lines, Find("", "! -xtype d"));
   std::sort(lines.begin(), lines.end());
-  EXPECT_EQ(lines, (std::vector<std::string>{"x:\\a\\f.txt", "x:\\g.txt"}));
+  EXPECT_EQ(lines, (std::vector<std::string>{"x:\\a\\f.txt", "x:\\dangling", "x:\\file-link",
+                                             "x:\\g.txt"}));
+
+  result = Run({"-z", "x:\\..\\*"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  lines = SplitLines(result.out);
+  std::sort(lines.begin(), lines.end());
+  EXPECT_EQ(lines, (std::vector<std::string>{"x:\\..\\dangling", "x:\\..\\file-link",
+                                             "x:\\..\\g.txt"}));
 }
 
 }  // namespace

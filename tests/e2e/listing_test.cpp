@@ -68,8 +68,10 @@ class SampleDiskListing : public testing::Test {
     last_ = devices.RunSkerry(arguments);
     Paths paths;
     for (const std::string& line : SplitLines(last_.out)) {
-      if (line == "Path" || line.rfind("D:", 0) != 0) continue;
-      const std::string path = line.substr(2);
+      // The path follows the columns, if any.
+      const size_t at = line.find("D:\\");
+      if (at == std::string::npos || (at > 0 && line[at - 1] != ' ')) continue;
+      const std::string path = line.substr(at + 2);
       if (path.find("\\$") == std::string::npos && path != "\\.") paths.insert(path);
     }
     return paths;
@@ -103,11 +105,16 @@ TEST_F(SampleDiskListing, NamePatternsAndTheirInversion) {
   }
   EXPECT_EQ(Run({"-!f", "*.txt", "d:"}), notText);
 
-  // A name part that begins with "*" does not restrict the name: this is
-  // every file in a directory whose name starts with arch.
-  EXPECT_EQ(Run({"-f", "\\*\\arch*\\*.txt", "d:"}),
+  // After a directory, the name part restricts the name; "*.*" takes every one.
+  EXPECT_EQ(Run({"-f", "\\*\\arch*\\*.txt", "d:"}), Paths{"\\docs\\archive\\old-report.txt"});
+  EXPECT_EQ(Run({"-f", "\\*\\arch*\\*.*", "d:"}),
             (Paths{"\\docs\\archive\\old-report.txt", "\\docs\\archive\\letter.doc",
                    "\\docs\\archive\\backup.zip"}));
+  // Inverted, each part on its own: neither in \docs nor named *.txt.
+  EXPECT_EQ(Run({"-!f", "\\docs\\*.txt", "d:"}),
+            Expected([](const std::string& p) {
+              return DirectoryOf(p) != "\\docs" && !EndsWith(Lower(p), ".txt");
+            }));
   EXPECT_EQ(Run({"-f", "\\*\\arch*\\l*", "d:"}), Paths{"\\docs\\archive\\letter.doc"});
   EXPECT_EQ(Run({"-f", "m*", "d:"}),
             (Paths{"\\docs\\Meeting Minutes.txt", "\\photos\\2022\\mountains.jpg",
@@ -117,13 +124,37 @@ TEST_F(SampleDiskListing, NamePatternsAndTheirInversion) {
 TEST_F(SampleDiskListing, DriveArgumentWithAPathPart) {
   EXPECT_EQ(Run({"d:\\docs\\r*"}), (Paths{"\\docs\\readme.txt", "\\docs\\report-2021.txt"}));
   EXPECT_EQ(last_.status, 0) << last_.err;
-  // After a directory, a name part that begins with "*" takes every name;
-  // the directory is matched whole, so its subdirectories' files stay out.
-  EXPECT_EQ(Run({"d:\\docs\\*.txt"}),
-            Expected([](const std::string& p) { return DirectoryOf(p) == "\\docs"; }));
+  // The directory is matched whole, so its subdirectories' files stay out.
+  EXPECT_EQ(Run({"d:\\docs\\*.txt"}), Expected([](const std::string& p) {
+              return DirectoryOf(p) == "\\docs" && EndsWith(Lower(p), ".txt");
+            }));
   EXPECT_EQ(Run({"d:\\photos\\*"}), (Paths{"\\photos\\2022", "\\photos\\2023"}));
   // Patterns of -f and of the drive argument both apply.
   EXPECT_EQ(Run({"-f", "*.jpg", "d:\\photos\\2023\\*"}), Paths{"\\photos\\2023\\party.jpg"});
+}
+
+// -A takes letters only after "=": a drive argument or an option after it is
+// read on its own (else d: would be consumed and c: scanned).
+TEST_F(SampleDiskListing, AttributeOptionLeavesWhatFollowsItToBeRead) {
+  const Paths everything = Run({"d:"});
+  EXPECT_EQ(Run({"-ITSA", "d:"}), everything);
+  EXPECT_EQ(last_.status, 0) << last_.err;
+  EXPECT_EQ(Run({"-A", "=h", "d:"}),
+            (Paths{"\\system\\config.sys", "\\system\\boot.ini", "\\system\\hidden.dat",
+                   "\\.hidden-start"}));
+  EXPECT_EQ(last_.status, 0) << last_.err;
+  const auto hiddenLine = [this] {
+    for (const std::string& line : SplitLines(last_.out)) {
+      if (line.ends_with(" D:\\system\\hidden.dat")) return line;
+    }
+    return std::string();
+  };
+  EXPECT_EQ(Run({"-A", "-S", "d:"}), everything);
+  EXPECT_EQ(last_.status, 0) << last_.err;
+  const std::string withSize = hiddenLine();
+  Run({"-A", "d:"});
+  // -S was read as an option: its column (5000 bytes) came on.
+  EXPECT_GT(withSize.size(), hiddenLine().size() + 4) << withSize;
 }
 
 // Sizes and times as the disk's description gives them.

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "device_directory.h"
 #include "e2e_environment.h"
@@ -35,10 +36,9 @@ std::string RunOnTerminal(const std::string& devices, const std::vector<std::str
   if (child == 0) {
     setenv("SKERRY_DOSDEVICES", devices.c_str(), 1);
     std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(e2e::kSkerryBinary));
     for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    execv(e2e::kSkerryBinary, argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   std::string text;
@@ -55,21 +55,31 @@ TEST(TerminalNames, EscapeSequencesShowAsQuestionMarksOnATerminalAndPassIntoAFil
   const fs::path tree = fs::path(devices.path()) / "tree";
   fs::create_directories(tree);
   std::ofstream(tree / kHostileName) << "x";
-  // A link back to the root: its path reaches the error stream ("Skipping
-  // directory loop: ..."), which a terminal must get masked as well.
-  fs::create_directory_symlink(tree, tree / "loop\x1b]0;title\x07");
+  // A directory that cannot be opened: its path reaches the error stream
+  // ("Failed to open directory ..."), which a terminal must get masked as well.
+  const fs::path locked = tree / "locked\x1b]0;title\x07";
+  fs::create_directory(locked);
+  fs::permissions(locked, fs::perms::none);
   fs::create_directory_symlink(tree, fs::path(devices.path()) / "x:");
+  // Root reads any directory; without these two capabilities it reads as a user.
+  std::vector<std::string> command;
+  if (geteuid() == 0) {
+    command = {"setpriv", "--bounding-set", "-dac_override,-dac_read_search", "--"};
+  }
+  command.insert(command.end(), {e2e::kSkerryBinary, "-z", "x:"});
 
-  const std::string screen = RunOnTerminal(devices.path(), {"-z", "x:"});
+  const std::string screen = RunOnTerminal(devices.path(), command);
+  const e2e::ProcessResult redirected =
+      e2e::RunProcess(command, {{"SKERRY_DOSDEVICES", devices.path()}});
+  fs::permissions(locked, fs::perms::owner_all);
   EXPECT_EQ(screen.find('\x1b'), std::string::npos) << screen;
   EXPECT_EQ(screen.find('\x07'), std::string::npos) << screen;
   EXPECT_NE(screen.find("x:\\a?[2Jb?c?d.txt"), std::string::npos) << screen;
-  EXPECT_NE(screen.find("x:\\loop?]0;title?"), std::string::npos) << screen;
+  EXPECT_NE(screen.find("x:\\locked?]0;title?"), std::string::npos) << screen;
 
-  const e2e::ProcessResult redirected =
-      e2e::RunProcess({e2e::kSkerryBinary, "-z", "x:"}, {{"SKERRY_DOSDEVICES", devices.path()}});
   EXPECT_EQ(redirected.out, "x:\\" + kHostileName + "\n");
-  EXPECT_NE(redirected.err.find("x:\\loop\x1b]0;title\x07"), std::string::npos) << redirected.err;
+  EXPECT_NE(redirected.err.find("x:\\locked\x1b]0;title\x07"), std::string::npos)
+      << redirected.err;
 }
 
 }  // namespace

@@ -53,11 +53,13 @@ INSTANTIATE_TEST_SUITE_P(
     Examples, AddFilePatternSplits,
     ::testing::Values(PatternCase{u"F*", {u"F*"}, {}}, PatternCase{u"*.log", {u"*.log"}, {}},
                       PatternCase{u"", {u""}, {}},
-                      PatternCase{u"\\*\\foo*\\*.txt", {}, {u"\\*\\foo*"}},
+                      PatternCase{u"\\*\\foo*\\*.txt", {u"*.txt"}, {u"\\*\\foo*"}},
                       PatternCase{u"\\docs\\report*", {u"report*"}, {u"\\docs"}},
                       PatternCase{u"\\docs\\", {}, {u"\\docs"}},
                       PatternCase{u"\\docs\\*", {}, {u"\\docs"}},
-                      PatternCase{u"\\*.txt", {}, {u""}}, PatternCase{u"\\", {}, {u""}},
+                      PatternCase{u"\\docs\\*.*", {}, {u"\\docs"}},
+                      PatternCase{u"\\docs\\**", {u"**"}, {u"\\docs"}},
+                      PatternCase{u"\\*.txt", {u"*.txt"}, {u""}}, PatternCase{u"\\", {}, {u""}},
                       PatternCase{u"docs\\a.txt", {u"a.txt"}, {u"docs"}}));
 
 // Whether a file with this directory path and name passes both lists.
@@ -77,14 +79,17 @@ TEST(AddFilePattern, SelectsFilesByWholeDirectoryPath) {
     bool passes;
   };
   const Case cases[] = {
-      {u"\\*\\foo*\\*.txt", u"\\a\\foo", u"x.bin", true},
-      {u"\\*\\foo*\\*.txt", u"\\a\\foobar", u"y", true},
+      {u"\\*\\foo*\\*.txt", u"\\a\\foo", u"x.txt", true},
+      {u"\\*\\foo*\\*.txt", u"\\a\\foo", u"x.bin", false},
+      {u"\\*\\foo*\\*.txt", u"\\a\\foobar", u"y", false},
       {u"\\*\\foo*\\*.txt", u"\\a\\foo\\b", u"z.txt", true},
+      {u"\\docs\\*.*", u"\\docs", u"README", true},
       {u"\\*\\foo*\\*.txt", u"\\foo", u"z.txt", false},
       {u"\\*\\foo*\\*.txt", u"", u"z.txt", false},
       {u"\\docs\\report*", u"\\docs", u"report1.txt", true},
       {u"\\docs\\report*", u"\\docs\\old", u"report1.txt", false},
-      {u"\\*.txt", u"", u"anything", true},
+      {u"\\*.txt", u"", u"a.txt", true},
+      {u"\\*.txt", u"", u"a.log", false},
       {u"\\*.txt", u"\\docs", u"a.txt", false},
       {u"docs\\a.txt", u"\\docs", u"a.txt", false},
       {u"docs\\a.txt", u"docs", u"a.txt", true},
@@ -105,6 +110,13 @@ TEST(AddFilePattern, InvertedPatternInvertsEachPartOnItsOwn) {
   EXPECT_FALSE(Passes(settings, u"\\docs", u"b.txt"));
   EXPECT_FALSE(Passes(settings, u"\\tmp", u"a.txt"));
   EXPECT_TRUE(Passes(settings, u"\\tmp", u"b.txt"));
+
+  // A name part that begins with "*" is inverted the same way.
+  ScanSettings logs;
+  AddFilePattern(u"\\tmp\\*.log", logs, false);
+  EXPECT_FALSE(Passes(logs, u"\\var", u"x.log"));
+  EXPECT_FALSE(Passes(logs, u"\\tmp", u"x.txt"));
+  EXPECT_TRUE(Passes(logs, u"\\var", u"x.txt"));
 }
 
 TEST(AddFilePattern, ListsHoldTheOnlyReferenceAndUseTheSettingsSeparator) {

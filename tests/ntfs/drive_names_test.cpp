@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <vector>
+
 #include "ntfs/device_number.h"
 #include "support/memory_disk.h"
 
@@ -38,17 +41,35 @@ TEST(DriveNames, PhysicalDriveNumbersAreDecimal) {
   EXPECT_EQ(PhysicalDriveName(12), u"\\\\.\\PhysicalDrive12");
 }
 
+// Remembers the access each open asked for.
+class AccessRecorder : public DeviceOpener {
+ public:
+  explicit AccessRecorder(DeviceOpener& inner) : inner_(inner) {}
+  std::unique_ptr<BlockDevice> Open(std::u16string_view name, DeviceAccess access,
+                                    ErrorCode& error) override {
+    accesses.push_back(access);
+    return inner_.Open(name, access, error);
+  }
+  std::vector<DeviceAccess> accesses;
+
+ private:
+  DeviceOpener& inner_;
+};
+
 TEST(DeviceNumber, AnswersDiskAndPartitionIndex) {
   auto volume = std::make_shared<test::DiskImage>();
   volume->faults.deviceNumber = 3;
   volume->faults.partitionNumber = 2;
-  test::MemoryOpener opener;
-  opener.Add(u"\\\\.\\D:", volume);
+  test::MemoryOpener disks;
+  disks.Add(u"\\\\.\\D:", volume);
+  AccessRecorder opener(disks);
   uint32_t device = 99;
   uint32_t index = 99;
   ASSERT_EQ(GetDeviceNumber(opener, u"\\\\.\\D:", device, index), kErrorSuccess);
   EXPECT_EQ(device, 3u);
   EXPECT_EQ(index, 1u);
+  // The query needs no access to the volume's data (read-only media, write blockers).
+  EXPECT_EQ(opener.accesses, std::vector<DeviceAccess>{DeviceAccess::kQueryOnly});
 
   volume->faults.deviceNumberFails = true;
   volume->faults.deviceNumberError = kErrorNotSupported;

@@ -152,7 +152,7 @@ TEST_F(DeviceTest, SeekAndReadFollowWin32Semantics) {
 
 TEST_F(DeviceTest, MappedVolumeAnswersTheQueryButCannotBeRead) {
   ErrorCode error = 0;
-  auto volume = Open(u"\\\\.\\D:", error, DeviceAccess::kReadWrite);
+  auto volume = Open(u"\\\\.\\D:", error, DeviceAccess::kQueryOnly);
   ASSERT_TRUE(volume);
   char byte = 0;
   uint32_t got = 0;

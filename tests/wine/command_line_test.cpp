@@ -26,6 +26,8 @@ TEST_F(CommandLineTest, UsageAndOptionErrorsMatchTheLinuxBuild) {
       {"-\xC3\xA9"},                       // -é
       {"-d", "\xE6\x97\xA5\xE6\x9C\xAC"},  // 日本
       {"-\xF0\x9F\x98\x80"},  // an emoji: its option letter is half of a surrogate pair
+      {"--help"},
+      {"--version"},
   };
   const e2e::DeviceDirectory noDevices;
   for (const std::vector<std::string>& arguments : cases) {
@@ -47,6 +49,10 @@ TEST_F(CommandLineTest, UsageTextIsPrintedWithStatusZero) {
   EXPECT_NE(run.out.find("\nUse:\n"), std::string::npos) << run.out;
   EXPECT_EQ(run.out.find('\r'), std::string::npos) << "the usage text has no carriage returns";
   EXPECT_EQ(run.err, "");
+
+  const ProcessResult version = RunWindows({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "Skerry " SKERRY_E2E_VERSION "\n");
 }
 
 }  // namespace

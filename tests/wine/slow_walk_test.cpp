@@ -43,6 +43,8 @@ class SlowWalkTest : public WineTest {
     Write("sub/huge.bin", 0);
     fs::resize_file(tree_ / "sub/huge.bin", kBeyond32Bits);
     fs::create_directories(tree_ / "empty");
+    // A link back to the root: neither build enters it (nor reports a loop).
+    fs::create_directory_symlink(tree_, tree_ / "sub" / "back");
     mappings_.MapDirectory('x', tree_.string());
   }
 
@@ -68,7 +70,7 @@ TEST_F(SlowWalkTest, FindsWhatTheLinuxBuildFinds) {
       {"-z", "-!f", "*.txt", "x:\\"},
       {"-z", "-s", "4294967296", "x:\\"},
       {"-z", "-s", "-200", "x:\\"},
-      {"-z", "x:\\sub\\*.log"},
+      {"-z", "x:\\sub\\*.txt"},
       {"-z", "x:\\names\\"},
   };
   for (const std::vector<std::string>& arguments : cases) {

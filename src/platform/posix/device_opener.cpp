@@ -123,10 +123,9 @@ void AnswerForBlockDevice(FileDevice& device, const std::string& directory, dev_
 }
 
 std::unique_ptr<BlockDevice> OpenPhysicalDrive(const std::string& directory, const DeviceName& name,
-                                               DeviceAccess access, ErrorCode& error) {
+                                               ErrorCode& error) {
   std::string path = directory + "/" + kPhysicalDrivePrefix + name.digits;
-  int flags = (access == DeviceAccess::kReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC;
-  int fd = ::open(path.c_str(), flags);
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     error = ErrorFromErrno(errno);
     return nullptr;
@@ -185,7 +184,9 @@ std::unique_ptr<BlockDevice> OpenVolume(const std::string& directory, const Devi
 
 class PosixDeviceOpener final : public DeviceOpener {
  public:
-  std::unique_ptr<BlockDevice> Open(std::u16string_view name, DeviceAccess access,
+  // Every device opens for reading: Linux has no open without access, and
+  // a query-only open reads nothing.
+  std::unique_ptr<BlockDevice> Open(std::u16string_view name, DeviceAccess,
                                     ErrorCode& error) override {
     error = kErrorSuccess;
     std::optional<DeviceName> device = ParseDeviceName(name);
@@ -199,7 +200,7 @@ class PosixDeviceOpener final : public DeviceOpener {
       return nullptr;
     }
     if (device->kind == DeviceName::Kind::kPhysicalDrive) {
-      return OpenPhysicalDrive(directory, *device, access, error);
+      return OpenPhysicalDrive(directory, *device, error);
     }
     return OpenVolume(directory, *device, error);
   }

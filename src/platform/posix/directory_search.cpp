@@ -110,6 +110,27 @@ bool IsDriveRoot(std::u16string_view directory) {
          directory.find_first_not_of(u'\\', 2) == std::u16string_view::npos;
 }
 
+// Appends the path below a drive's root as Windows resolves it: "." names
+// the directory itself and ".." its parent, and the root is its own parent,
+// so that x:\.. is x:\ and never the device directory that holds x:.
+// `native` ends with the root's "/", and each name appended ends with one.
+void AppendDrivePath(std::u16string_view path, std::string& native) {
+  const size_t root = native.size();
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find(u'\\', start);
+    if (end == std::u16string_view::npos) end = path.size();
+    const std::u16string_view name = path.substr(start, end - start);
+    if (name == u"..") {
+      if (native.size() > root) native.resize(native.rfind('/', native.size() - 2) + 1);
+    } else if (!name.empty() && name != u".") {
+      AppendNativePath(name, native);
+      native.push_back('/');
+    }
+    start = end + 1;
+  }
+}
+
 // The Linux path of a Windows directory path. A drive designator selects the
 // drive's directory in the device directory (x:docs counts from the drive's
 // root: Linux keeps no current directory per drive). Any other path is a
@@ -128,7 +149,7 @@ bool ToNativeDirectory(std::u16string_view directory, std::string& native) {
   native.push_back(static_cast<char>(directory[0] | 0x20));  // Wine's entries are lower-case
   native.push_back(':');
   native.push_back('/');
-  AppendNativePath(directory.substr(2), native);
+  AppendDrivePath(directory.substr(2), native);
   return true;
 }
 
@@ -186,6 +207,7 @@ void FillFromStat(const struct stat& st, bool isLink, FindData& data) {
   uint32_t attributes = 0;
   if (S_ISDIR(st.st_mode)) attributes |= kFileAttributeDirectory;
   if (isLink) attributes |= kFileAttributeReparsePoint;
+  data.reparseTag = isLink ? kReparseTagSymlink : 0;
   if ((st.st_mode & S_IWUSR) == 0) attributes |= kFileAttributeReadOnly;
   data.attributes = attributes == 0 ? kFileAttributeNormal : attributes;
   data.lastWriteTime = FileTimeFromTimespec(st.st_mtim);
@@ -228,9 +250,10 @@ class PosixEnumeration final : public DirectoryEnumeration {
     return true;
   }
 
-  // Fills `data` for one entry, following a symbolic link to its target as
-  // Windows follows a junction. A link that leads nowhere is listed as the
-  // link itself; an entry that vanished since readdir is passed over.
+  // Fills `data` for one entry; a symbolic link is described by its target
+  // (whether it leads to a directory, the size of the file it leads to) and
+  // marked as a link. A link that leads nowhere is described as the link
+  // itself; an entry that vanished since readdir is passed over.
   bool Describe(const dirent& entry, FindData& data) {
     int fd = dirfd(dir_);
     struct stat st;

@@ -65,7 +65,9 @@ class Win32DeviceOpener final : public DeviceOpener {
   std::unique_ptr<BlockDevice> Open(std::u16string_view name, DeviceAccess access,
                                     ErrorCode& error) override {
     std::wstring wideName = ToWide(name);
-    DWORD desired = GENERIC_READ | (access == DeviceAccess::kReadWrite ? GENERIC_WRITE : 0);
+    // IOCTL_STORAGE_GET_DEVICE_NUMBER is FILE_ANY_ACCESS: a handle without
+    // data access answers it.
+    const DWORD desired = access == DeviceAccess::kRead ? GENERIC_READ : 0;
     HANDLE handle = CreateFileW(wideName.c_str(), desired, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {

@@ -47,6 +47,8 @@ void FillFindData(const WIN32_FIND_DATAW& found, FindData& data) {
       Join(found.ftLastWriteTime.dwHighDateTime, found.ftLastWriteTime.dwLowDateTime);
   data.size = Join(found.nFileSizeHigh, found.nFileSizeLow);
   data.name.assign(reinterpret_cast<const char16_t*>(found.cFileName));
+  data.reparseTag =
+      (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? found.dwReserved0 : 0;
 }
 
 class Win32Enumeration final : public DirectoryEnumeration {
