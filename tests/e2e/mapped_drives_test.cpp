@@ -81,7 +81,7 @@ std::string CutVolume(const std::string& image, uint64_t startSector, uint64_t s
 
 TEST(MappedDrives, ListTheSameLinesAsTheDeviceDirectory) {
   const TestDisk disk = BuildTestDisk("mbr-extended");
-  for (int partition : {1, 4}) {
+  for (int partition : {1, 2, 4}) {
     SCOPED_TRACE(partition);
     const ProcessResult mapped = RunSkerry({"-ISTD", "d:=" + disk.image + "@" + std::to_string(partition)});
     const ProcessResult listed = ThroughDeviceDirectory(disk.image, partition, {"-ISTD"});
