@@ -185,7 +185,7 @@ TEST(MappedDrives, FailuresSayWhatWasFound) {
     std::string detail;
   };
   const std::vector<Case> cases = {
-      {"no device directory", {"d:"}, "/nonexistent-skerry-devices", 3,
+      {"no device directory", {"d:"}, "/nonexistent-skerry-devices", 2,
        "no device directory /nonexistent-skerry-devices (looked in $SKERRY_DOSDEVICES)"},
       {"no entry for the letter", {"q:"}, devices.path(), 2, "no entry q:: in " + devices.path()},
       {"link that does not resolve", {"e:"}, devices.path(), 2,

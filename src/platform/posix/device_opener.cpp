@@ -170,9 +170,11 @@ class PosixDeviceOpener final : public DeviceOpener {
                 "home directory is unknown";
       return nullptr;
     }
+    // The code stays what opening an entry inside it would give.
     struct stat info {};
-    if (::stat(directory_.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-      error = kErrorPathNotFound;
+    const bool found = ::stat(directory_.c_str(), &info) == 0;
+    if (!found || !S_ISDIR(info.st_mode)) {
+      error = found ? kErrorPathNotFound : ErrorFromErrno(errno);
       detail_ = "no device directory " + directory_ + " (looked in " + origin +
                 "); map a drive for one run with x:=IMAGE or x:=IMAGE@P";
       return nullptr;
