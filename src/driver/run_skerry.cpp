@@ -9,8 +9,8 @@
 #include "filters/match_predicates.h"
 #include "filters/wild_match.h"
 #include "ntfs/drive_names.h"
-#include "platform/error_line.h"
 #include "platform/clock.h"
+#include "platform/error_line.h"
 #include "platform/text.h"
 
 namespace skerry {
