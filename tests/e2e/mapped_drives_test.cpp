@@ -102,6 +102,27 @@ TEST(MappedDrives, ListTheSameLinesAsTheDeviceDirectory) {
   EXPECT_EQ(query.out, ThroughDeviceDirectory(disk.image, 4, {"-Q"}).out);
 }
 
+// The boot sector decides, not the type byte: the first logical partition
+// retyped 0x83 (Linux) still lists, under the same number.
+TEST(MappedDrives, NtfsVolumeInAPartitionOfAnotherType) {
+  const TestDisk disk = BuildTestDisk("mbr-extended");
+  const std::string retyped = (fs::path(kWorkDirectory) / "retyped-logical.img").string();
+  fs::copy_file(disk.image, retyped, fs::copy_options::overwrite_existing);
+  const uint64_t extendedBase = disk.partitions.at(1).startSector;  // the first record's sector
+  {
+    std::fstream io(retyped, std::ios::in | std::ios::out | std::ios::binary);
+    io.seekp(static_cast<std::streamoff>(extendedBase * 512 + 446 + 4));
+    ASSERT_EQ(io.peek(), 0x07);
+    io.put(static_cast<char>(0x83));
+  }
+  const ProcessResult sound = RunSkerry({"-S", "d:=" + disk.image + "@2"});
+  const ProcessResult result = RunSkerry({"-S", "d:=" + retyped + "@2"});
+  ASSERT_EQ(sound.status, 0) << sound.err;
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, sound.out);
+  fs::remove(retyped);
+}
+
 // Without @P a disk with one NTFS volume gives that volume: fs.multiple's
 // exFAT partition is typed 0x07 but its boot sector says exFAT.
 TEST(MappedDrives, DebianSamplesWithoutPartitionNumber) {
