@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds Skerry and the sample disk (tools/disks/sample.disk), maps the disk's
-# first partition as drive D: and runs skerry on it. Extra arguments go to
-# skerry before the drive: tools/demo.sh -S -f '*.txt'
+# Builds Skerry and the sample disk (tools/disks/sample.disk) and runs skerry
+# on it, mapped as drive D: on the command line. Extra arguments go to skerry
+# before the drive: tools/demo.sh -S -f '*.txt'
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,14 +15,11 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSKERRY_TOOLS=
 ninja -C "$build" -j"${SKERRY_JOBS:-2}" skerry skerry_disk_builder >"$build/demo.build.log" 2>&1 ||
   { tail -n 60 "$build/demo.build.log"; exit 1; }
 
-mkdir -p "$sample/dosdevices"
+mkdir -p "$sample"
 if [ ! -f "$sample/sample.img" ] || [ "$root/tools/disks/sample.disk" -nt "$sample/sample.img" ] ||
   [ "$build/tools/skerry_disk_builder" -nt "$sample/sample.img" ]; then
   "$build/tools/skerry_disk_builder" "$root/tools/disks/sample.disk" "$sample/sample.img"
 fi
-# The device directory: disk 1 is the image, drive D: its first partition.
-ln -sfn "$sample/sample.img" "$sample/dosdevices/physicaldrive1"
-ln -sfn physicaldrive1/partition1 "$sample/dosdevices/d::"
-
-echo "SKERRY_DOSDEVICES=$sample/dosdevices $build/skerry $* d:"
-SKERRY_DOSDEVICES="$sample/dosdevices" "$build/skerry" "$@" d:
+# The disk's one NTFS volume is drive D:.
+echo "$build/skerry $* d:=$sample/sample.img"
+"$build/skerry" "$@" "d:=$sample/sample.img"

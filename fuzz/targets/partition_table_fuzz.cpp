@@ -1,7 +1,7 @@
 // The master boot record, the chain of extended boot records and, behind a
 // protective entry, the GUID partition table, read from a fuzzed disk.
 //
-// Input: byte 0 chooses the kind mask (low four bits, 0 meaning all kinds),
+// Input: byte 0 is not read (it once chose which partition types were kept),
 // bytes 1-5 the disk's claimed size in sectors; the rest is the disk from
 // sector 0, repeated up to that size so that any table entry meets fuzzed bytes.
 
@@ -18,14 +18,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   constexpr size_t kHeader = 6;
   if (size < kHeader) return 0;
   const ByteView input(data, size);
-  uint32_t mask = input.u8(0) & 15;
-  if (mask == 0) mask = kAllPartitionKinds;
   const uint64_t sectors = input.leN(1, 5);
   fuzz::FuzzOpener opener(ByteView(data + kHeader, size - kHeader), sectors * kDiskSectorSize,
                           true);
 
-  std::vector<PartitionEntry> list;
-  const ErrorCode error = ReadPartitionTable(opener, u"\\\\.\\PhysicalDrive0", list, mask);
+  PartitionTable table;
+  const ErrorCode error = ReadPartitionTable(opener, u"\\\\.\\PhysicalDrive0", table);
+  const std::vector<PartitionEntry>& list = table.partitions;
   // The MBR gives at most 4 entries and each extended record 4 more; a GPT
   // array of at most kMaxGptArrayBytes holds 128-byte entries at the least.
   fuzz::Require(list.size() <= 4 + 4 * kMaxExtendedBootRecords + kMaxGptArrayBytes / 128,

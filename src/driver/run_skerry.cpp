@@ -8,7 +8,9 @@
 #include "filters/add_file_pattern.h"
 #include "filters/match_predicates.h"
 #include "filters/wild_match.h"
+#include "ntfs/drive_names.h"
 #include "platform/clock.h"
+#include "platform/error_line.h"
 #include "platform/text.h"
 
 namespace skerry {
@@ -153,6 +155,17 @@ bool ApplyOption(const OptionScanner& scanner, ScanSettings& settings, bool& exp
   return true;
 }
 
+// The walk goes through the system's own directories, which a disk image
+// mapped for this run does not have.
+uint32_t RefuseMappedWalk(std::u16string_view argument, std::wostream& err) {
+  WriteErrorLine(err, kErrorInvalidParameter);
+  err << Text(argument)
+      << L": -z walks directories through the system, and a drive mapped with x:=PATH has none;"
+         L" leave out -z to read its MFT\n";
+  err.flush();
+  return kErrorInvalidParameter;
+}
+
 }  // namespace
 
 std::u16string_view DrivePathPattern(std::u16string_view argument, char16_t separator) {
@@ -213,7 +226,14 @@ int RunSkerry(const std::vector<std::u16string>& args, std::wostream& out, std::
     const std::u16string_view argument = args[i];
     settings.SaveFilters();
     settings.hasDirectoryFilter = !settings.directoryFilter->predicates().empty();
-    if (argument.size() > 3 && argument[1] == u':') {
+    const bool mapped = ParseDriveMapping(argument).has_value();
+    if (mapped && slowWalk) {
+      status |= RefuseMappedWalk(argument, err);
+      settings.RestoreFilters();
+      continue;
+    }
+    // A mapped drive (d:=PATH) has no path part: all after "=" is the path.
+    if (!mapped && argument.size() > 3 && argument[1] == u':') {
       // A drive argument's own pattern is never inverted, whatever -! said.
       AddFilePattern(DrivePathPattern(argument, settings.separator), settings, true);
     }

@@ -1,13 +1,14 @@
 #include "driver/scan_drive.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
-#include "ntfs/device_number.h"
+#include "ntfs/drive_location.h"
 #include "ntfs/drive_names.h"
-#include "ntfs/partition_table.h"
 #include "platform/console.h"
 #include "platform/error_line.h"
+#include "platform/text.h"
 #include "report/volume_report.h"
 #include "scan/list_files.h"
 
@@ -31,8 +32,15 @@ class DrivePrefixScope {
   std::u16string_view previous_;
 };
 
-ErrorCode Fail(std::wostream& errors, ErrorCode code) {
+// The "Error " line, then the lines that say what was tried, if there are any.
+ErrorCode Fail(std::wostream& errors, ErrorCode code, std::u16string_view detail = {}) {
   WriteErrorLine(errors, code);
+  while (!detail.empty()) {
+    const size_t end = std::min(detail.find(u'\n'), detail.size());
+    errors << Text(detail.substr(0, end)) << L"\n";
+    detail.remove_prefix(std::min(end + 1, detail.size()));
+  }
+  errors.flush();
   return code;
 }
 
@@ -48,27 +56,19 @@ ErrorCode ScanDrive(std::u16string_view argument, ScanSettings& settings, std::w
   const DrivePrefixScope prefix(settings,
                                 std::u16string_view(volumeName).substr(volumeName.size() - 2));
 
-  uint32_t deviceNumber = 0;
-  uint32_t partitionIndex = 0;
-  if (ErrorCode error = GetDeviceNumber(opener, volumeName, deviceNumber, partitionIndex)) {
-    return Fail(errors, error);
-  }
-  const std::u16string physicalName = PhysicalDriveName(deviceNumber);
-  std::vector<PartitionEntry> partitions;
-  if (ErrorCode error = ReadPartitionTable(opener, physicalName, partitions, kAllPartitionKinds)) {
-    return Fail(errors, error);
+  DriveLocation location;
+  std::u16string detail;
+  if (ErrorCode error = LocateDrive(opener, argument, volumeName, location, detail)) {
+    return Fail(errors, error, detail);
   }
 
   NtfsVolume volume(opener);
   // The record parser's one diagnostic line goes with the error lines, out
   // of the listing.
   volume.SetDiagnosticStream(&errors);
-  // A volume whose partition is not in the list (not collected, or the
-  // system counts partitions differently) is reported as not found rather
-  // than read from a partition it is not.
-  if (partitionIndex >= partitions.size()) return Fail(errors, kErrorNotFound);
   const ErrorCode result =
-      ScanVolume(volume, physicalName, partitions[partitionIndex], settings, output);
+      ScanVolume(volume, location.diskName, location.entry, settings, output);
+  if (result == kErrorInvalidDrive) return Fail(errors, result, DescribeNotNtfs(opener, location));
   if (result != kErrorSuccess) return Fail(errors, result);
   return kErrorSuccess;
 }

@@ -2,6 +2,7 @@
 // From a drive argument to the names of the devices that hold the drive.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,18 @@ namespace skerry {
 char16_t GetDriveLetter(std::u16string_view argument);
 // The same, with the current directory given, for callers that already have it.
 char16_t GetDriveLetter(std::u16string_view argument, std::u16string_view currentDirectory);
+
+// A drive argument that maps its drive to a disk, a disk image, a bare volume
+// image or a device for this run: x:=PATH or x:=PATH@P. Everything after the
+// "=" is the path, except a final "@" followed by digits only, which is the
+// partition number (as Windows numbers partitions), so paths may hold "@".
+struct DriveMapping {
+  char16_t letter = 0;
+  std::u16string_view path;
+  // Absent without "@P"; UINT32_MAX for a number too large to hold.
+  std::optional<uint32_t> partition;
+};
+std::optional<DriveMapping> ParseDriveMapping(std::u16string_view argument);
 
 // "\\.\X:" with the letter upper-cased. Its last two characters are the
 // drive's display name.

@@ -22,6 +22,7 @@ constexpr uint32_t kMinEntrySize = 128;
 
 constexpr size_t kHeaderSizeField = 12;
 constexpr size_t kHeaderCrcField = 16;
+constexpr size_t kMyLbaField = 24;
 constexpr size_t kArrayLbaField = 72;
 constexpr size_t kEntryCountField = 80;
 constexpr size_t kEntrySizeField = 84;
@@ -58,11 +59,39 @@ PartitionEntry MakeEntry(ByteView entry) {
   return found;
 }
 
-}  // namespace
+bool SectorExists(BlockDevice& disk, uint64_t lba) {
+  std::array<uint8_t, kDiskSectorSize> sector{};
+  uint32_t got = 0;
+  return disk.Seek(lba * kDiskSectorSize) && disk.Read(sector.data(), kDiskSectorSize, got) &&
+         got == kDiskSectorSize;
+}
 
-ErrorCode ReadGuidPartitionTable(BlockDevice& disk, std::vector<PartitionEntry>& list) {
+// The disk's last sector, found by reading: the reading interface knows no
+// size, and a disk image, a block device and a Windows disk all end where
+// reading stops. About two reads per bit of the disk's size.
+bool FindLastSector(BlockDevice& disk, uint64_t& last) {
+  constexpr uint64_t kLimit = uint64_t{1} << 54;  // sectors whose byte offset fits 63 bits
+  if (!SectorExists(disk, 0)) return false;
+  uint64_t present = 0;
+  uint64_t absent = 1;
+  while (absent < kLimit && SectorExists(disk, absent)) {
+    present = absent;
+    absent *= 2;
+  }
+  if (absent >= kLimit) return false;
+  while (absent - present > 1) {
+    const uint64_t middle = present + (absent - present) / 2;
+    (SectorExists(disk, middle) ? present : absent) = middle;
+  }
+  last = present;
+  return true;
+}
+
+// The header at `headerLba` and its entry array, appended to `list` only when
+// both pass their checks.
+ErrorCode ReadTableAt(BlockDevice& disk, uint64_t headerLba, std::vector<PartitionEntry>& list) {
   std::array<uint8_t, kDiskSectorSize> header{};
-  if (ErrorCode error = ReadAt(disk, kHeaderLba, header.data(), kDiskSectorSize)) return error;
+  if (ErrorCode error = ReadAt(disk, headerLba, header.data(), kDiskSectorSize)) return error;
   const ByteView view(header.data(), header.size());
   if (std::memcmp(header.data(), kSignature, kSignatureSize) != 0) return kErrorDiskCorrupt;
 
@@ -72,6 +101,8 @@ ErrorCode ReadGuidPartitionTable(BlockDevice& disk, std::vector<PartitionEntry>&
   std::array<uint8_t, kDiskSectorSize> zeroedCrc = header;
   StoreLe32(zeroedCrc.data() + kHeaderCrcField, 0);
   if (Crc32(ByteView(zeroedCrc.data(), headerSize)) != headerCrc) return kErrorCrc;
+  // A header that says it lies elsewhere is a stray copy, not this disk's.
+  if (headerLba != kHeaderLba && view.le64(kMyLbaField) != headerLba) return kErrorDiskCorrupt;
 
   const uint64_t arrayLba = view.le64(kArrayLbaField);
   const uint32_t entryCount = view.le32(kEntryCountField);
@@ -97,6 +128,23 @@ ErrorCode ReadGuidPartitionTable(BlockDevice& disk, std::vector<PartitionEntry>&
     if (!IsUnused(entry)) list.push_back(MakeEntry(entry));
   }
   return kErrorSuccess;
+}
+
+}  // namespace
+
+ErrorCode ReadGuidPartitionTable(BlockDevice& disk, std::vector<PartitionEntry>& list) {
+  const size_t before = list.size();
+  const ErrorCode primary = ReadTableAt(disk, kHeaderLba, list);
+  if (primary == kErrorSuccess) return kErrorSuccess;
+  list.resize(before);
+  // Every system reads the backup table at the disk's last sector when the
+  // primary one fails its checks; only when both fail is the disk refused,
+  // with the primary table's code.
+  uint64_t last = 0;
+  if (!FindLastSector(disk, last) || last <= kHeaderLba) return primary;
+  if (ReadTableAt(disk, last, list) == kErrorSuccess) return kErrorSuccess;
+  list.resize(before);
+  return primary;
 }
 
 }  // namespace skerry

@@ -13,12 +13,14 @@ namespace skerry {
 inline constexpr uint32_t kMaxGptArrayBytes = 1024 * 1024;
 
 // Reads the GUID partition table whose header lies in sector 1 and appends
-// its used entries (non-zero type GUID), in array order. Failures:
-// kErrorDiskCorrupt when the header has no "EFI PART" signature or impossible
-// sizes; kErrorCrc when the header's or the entry array's CRC-32 is wrong;
-// kErrorArithmeticOverflow when the array's position does not fit 64 bits; a
-// read's own code (kErrorHandleEof when the disk ends too early). Only the
-// primary table is read; a damaged one is reported, not repaired from the backup.
+// its used entries (non-zero type GUID), in array order. When that header or
+// its entry array fails a check, the backup header in the disk's last sector
+// and its array are read instead. Failures, when both fail (the primary
+// table's code): kErrorDiskCorrupt when the header has no "EFI PART"
+// signature or impossible sizes; kErrorCrc when the header's or the entry
+// array's CRC-32 is wrong; kErrorArithmeticOverflow when the array's position
+// does not fit 64 bits; a read's own code (kErrorHandleEof when the disk ends
+// too early).
 ErrorCode ReadGuidPartitionTable(BlockDevice& disk, std::vector<PartitionEntry>& list);
 
 }  // namespace skerry

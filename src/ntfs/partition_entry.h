@@ -16,6 +16,8 @@ struct PartitionEntry {
   uint32_t sectorCount = 0;
   uint16_t kind = kPartitionKind;
   uint32_t startSector = 0;
+  // The master boot record's type byte; 0 for a GUID partition.
+  uint8_t type = 0;
   // A GUID partition whose first sector does not fit 32 bits keeps its place
   // in the list (the positions are the system's partition numbers), but no
   // volume can be mounted from it.

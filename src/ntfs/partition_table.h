@@ -1,7 +1,9 @@
 #pragma once
-// The partition tables of a disk: the master boot record, the chain of
-// extended boot records, and the GUID partition table that a protective
-// master boot record announces. All sector arithmetic assumes 512-byte sectors.
+// The partition list of a disk in Windows' numbering (partition n is entry
+// n - 1): the master boot record's and the extended chain's partitions (see
+// platform/mbr_partitions.h), or, on a disk whose master boot record holds a
+// protective entry (0xEE), the used entries of its GUID partition table in
+// array order. All sector arithmetic assumes 512-byte sectors.
 
 #include <cstdint>
 #include <string_view>
@@ -10,28 +12,25 @@
 #include "ntfs/partition_entry.h"
 #include "platform/device.h"
 #include "platform/errors.h"
+#include "platform/mbr_partitions.h"
 
 namespace skerry {
 
 inline constexpr uint32_t kDiskSectorSize = 512;
-// A chain longer than this (a loop, or a damaged table) is cut off here.
-inline constexpr uint32_t kMaxExtendedBootRecords = 50;
 
-// Kind-mask bits: which partition type bytes are collected.
-inline constexpr uint32_t kKindFat12 = 1;  // 0x01
-inline constexpr uint32_t kKindFat16 = 2;  // 0x04, 0x06, 0x0E
-inline constexpr uint32_t kKindFat32 = 4;  // 0x0B, 0x0C
-inline constexpr uint32_t kKindNtfs = 8;   // 0x07
-// With exactly this mask every used, non-extended entry of the master boot
-// record is collected, whatever its type; extended boot records still
-// contribute only the types above.
-inline constexpr uint32_t kAllPartitionKinds = 15;
+struct PartitionTable {
+  std::vector<PartitionEntry> partitions;
+  bool guid = false;
+  // Why the extended chain ended early, and where (see MbrLayout): a drive
+  // whose partition number lies past that point fails with this code.
+  ErrorCode chainEnd = kErrorSuccess;
+  uint64_t chainEndSector = 0;
+};
 
-// Appends the disk's partitions to `list`: the master boot record's in table
-// order, then the logical partitions in the order of the chain; or, on a disk
-// whose master boot record holds a protective entry (0xEE), the used entries
-// of its GUID partition table in array order.
+// Fails when the disk cannot be opened, its master boot record cannot be
+// read, or its GUID partition table and the backup of it are both unusable.
 ErrorCode ReadPartitionTable(DeviceOpener& opener, std::u16string_view physicalName,
-                             std::vector<PartitionEntry>& list, uint32_t kindMask);
+                             PartitionTable& table);
+ErrorCode ReadPartitionTable(BlockDevice& disk, PartitionTable& table);
 
 }  // namespace skerry

@@ -43,6 +43,10 @@ class DeviceOpener {
   // Null on failure, with `error` set.
   virtual std::unique_ptr<BlockDevice> Open(std::u16string_view name, DeviceAccess access,
                                             ErrorCode& error) = 0;
+  // One line that says which path the last Open tried and what it found
+  // there, when that Open failed or its device's device-number answer is an
+  // error; empty when the backend has nothing to add to the error code.
+  virtual std::u16string FailureDetail() const { return {}; }
 };
 
 DeviceOpener& SystemDeviceOpener();

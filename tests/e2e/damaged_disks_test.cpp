@@ -35,6 +35,7 @@ constexpr int kDiskCorrupt = 1393;
 constexpr int kHandleEof = 38;
 constexpr int kInvalidParameter = 87;
 constexpr int kCrcError = 23;
+constexpr int kDiskCorrupt = 1393;
 
 constexpr uint64_t kSector = 512;
 constexpr uint64_t kRecordSize = 1024;
@@ -98,7 +99,7 @@ class DamagedDisk : public testing::Test {
     for (const fs::path& copy : copies_) fs::remove(copy);
   }
 
-  // Lists partition `partition` (skerry's numbering) of `image` as D: and
+  // Lists partition `partition` (Windows' numbering) of `image` as D: and
   // returns its lines without the header. -Q and a listing through a name
   // pattern (the MFT loaded through a filter) run on the same drive too.
   Lines List(const std::string& image, int partition = 1) {
@@ -424,8 +425,8 @@ TEST_F(DamagedDisk, MftRunPastTheEndOfTheDisk) {
 }
 
 // The extended chain's second record (the 0x83 partition's) made to link to
-// itself: the walk of the chain ends at its limit, the partitions before the
-// loop list as before, and the logical partition behind it is not found.
+// itself: the chain ends at the repeat, the partitions before it list as
+// before, and the logical partition behind it is an error, never another one.
 TEST_F(DamagedDisk, ExtendedChainThatLoops) {
   const TestDisk disk = BuildTestDisk("mbr-extended");
   const Lines primary = List(disk.image, 1);
@@ -450,14 +451,15 @@ TEST_F(DamagedDisk, ExtendedChainThatLoops) {
   EXPECT_EQ(last_.status, 0) << last_.err;
   EXPECT_EQ(List(image, 2), firstLogical);
   EXPECT_EQ(last_.status, 0) << last_.err;
-  EXPECT_TRUE(List(image, 3).empty());
-  EXPECT_NE(last_.status, 0);
-  EXPECT_EQ(last_.err.rfind("Error ", 0), 0u) << last_.err;
+  EXPECT_TRUE(List(image, 4).empty());
+  ExpectErrorStatus(kDiskCorrupt);
+  EXPECT_NE(last_.err.find("loops back"), std::string::npos) << last_.err;
 }
 
 // One byte of the GUID partition table's entry array changed: its CRC no
-// longer holds, and the table is refused rather than trusted. A byte changed
-// outside what the CRCs cover changes nothing.
+// longer holds, so the backup table at the disk's end is read, as every
+// system does. With the backup's array damaged too the disk is refused. A
+// byte changed outside what the CRCs cover changes nothing.
 TEST_F(DamagedDisk, GuidPartitionTable) {
   const TestDisk disk = BuildTestDisk("gpt");
   const Lines sound = List(disk.image, 2);
@@ -472,6 +474,12 @@ TEST_F(DamagedDisk, GuidPartitionTable) {
   const uint64_t arrayStart = Le(ReadBytes(array, kSector, 92), 72, 8);
   // The name of the last used entry (the third), far from anything that parses.
   WriteBytes(array, arrayStart * kSector + 2 * 128 + 60, {0x5A});
+  EXPECT_EQ(List(array, 2), sound);
+  EXPECT_EQ(last_.status, 0) << last_.err;
+
+  const uint64_t lastSector = fs::file_size(array) / kSector - 1;
+  const uint64_t backupArray = Le(ReadBytes(array, lastSector * kSector, 92), 72, 8);
+  WriteBytes(array, backupArray * kSector + 2 * 128 + 60, {0x5A});
   EXPECT_TRUE(List(array, 2).empty());
   ExpectErrorStatus(kCrcError);
 }

@@ -12,7 +12,7 @@ namespace {
 
 constexpr int kNotSupported = 50;
 
-// Lists partition `partition` (skerry's numbering) of `image` as drive D: and
+// Lists partition `partition` (Windows' numbering) of `image` as drive D: and
 // compares the result with fls on the same partition.
 void ExpectListingMatchesFls(const std::string& image, int partition, uint64_t startSector) {
   DeviceDirectory devices;
@@ -49,11 +49,11 @@ TEST(ListingVsFls, FragmentedMftDisk) {
   ExpectListingMatchesFls(disk.image, 1, disk.NtfsPartition(1).startSector);
 }
 
-// The extended chain's 0x83 partition is not in skerry's list, so the NTFS
-// logical partition after it is the list's third entry.
+// Windows numbers every logical partition, the chain's 0x83 one too, so the
+// NTFS logical partition after it is partition 4.
 TEST(ListingVsFls, LogicalPartitionAfterALinuxOne) {
   const TestDisk disk = BuildTestDisk("mbr-extended");
-  ExpectListingMatchesFls(disk.image, 3, disk.NtfsPartition(3).startSector);
+  ExpectListingMatchesFls(disk.image, 4, disk.NtfsPartition(3).startSector);
 }
 
 // Debian's forensics sample: an NTFS volume made elsewhere, with deleted directories.

@@ -268,7 +268,7 @@ INSTANTIATE_TEST_SUITE_P(
         VolumeCase{"SampleDisk", [] { return BuilderVolume("sample", 1, 1); }},
         VolumeCase{"EverydayDisk", [] { return BuilderVolume("everyday", 1, 1); }},
         VolumeCase{"FragmentedMft", [] { return BuilderVolume("fragmented-mft", 1, 1); }},
-        VolumeCase{"LogicalPartition", [] { return BuilderVolume("mbr-extended", 3, 3); }},
+        VolumeCase{"LogicalPartition", [] { return BuilderVolume("mbr-extended", 4, 3); }},
         VolumeCase{"DebianNtfsSample", [] { return SampleVolume("fs.ntfs", 1, 2048); }},
         VolumeCase{"DebianMultipleSample", [] { return SampleVolume("fs.multiple", 4, 391168); }}),
     [](const auto& testParam) { return std::string(testParam.param.name); });

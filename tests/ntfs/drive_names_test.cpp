@@ -77,5 +77,34 @@ TEST(DeviceNumber, AnswersDiskAndPartitionIndex) {
   EXPECT_EQ(GetDeviceNumber(opener, u"\\\\.\\Q:", device, index), kErrorFileNotFound);
 }
 
+// Everything after "=" is the path; only a final "@" with digits alone after
+// it is a partition number.
+TEST(DriveMapping, PathAndPartitionNumber) {
+  struct Case {
+    std::u16string_view argument;
+    std::u16string_view path;
+    std::optional<uint32_t> partition;
+  };
+  const Case cases[] = {
+      {u"d:=disk.img", u"disk.img", std::nullopt},
+      {u"d:=/cases/a@b/disk.img@2", u"/cases/a@b/disk.img", 2},
+      {u"d:=user@host.img", u"user@host.img", std::nullopt},
+      {u"d:=disk.img@", u"disk.img@", std::nullopt},
+      {u"d:=disk.img@2x", u"disk.img@2x", std::nullopt},
+      {u"d:=C:\\img\\d.img@99999999999", u"C:\\img\\d.img", UINT32_MAX},
+      {u"d:=@3", u"", 3},
+  };
+  for (const Case& c : cases) {
+    const std::optional<DriveMapping> mapping = ParseDriveMapping(c.argument);
+    ASSERT_TRUE(mapping.has_value());
+    EXPECT_EQ(mapping->letter, u'd');
+    EXPECT_EQ(mapping->path, c.path);
+    EXPECT_EQ(mapping->partition, c.partition);
+  }
+  for (std::u16string_view plain : {u"d:", u"d:\\docs", u"d:x=y", u"d=x", u":=x"}) {
+    EXPECT_FALSE(ParseDriveMapping(plain).has_value());
+  }
+}
+
 }  // namespace
 }  // namespace skerry

@@ -33,8 +33,9 @@ class NtfsVolumeTest : public ::testing::Test {
   ErrorCode Mount(const VolumeBuilder& builder, FsFilter* filter = nullptr) {
     disk = builder.Build();
     opener.Add(kDisk, disk);
-    std::vector<PartitionEntry> list;
-    EXPECT_EQ(ReadPartitionTable(opener, kDisk, list, kAllPartitionKinds), kErrorSuccess);
+    PartitionTable table;
+    EXPECT_EQ(ReadPartitionTable(opener, kDisk, table), kErrorSuccess);
+    const std::vector<PartitionEntry>& list = table.partitions;
     entry = list.at(0);
     volume = std::make_unique<NtfsVolume>(opener);
     volume->SetDiagnosticStream(&diagnostics);

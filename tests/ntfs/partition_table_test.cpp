@@ -25,9 +25,10 @@ class PartitionTableTest : public ::testing::Test {
  protected:
   PartitionTableTest() { opener.Add(kDisk, disk); }
 
-  ErrorCode Read(uint32_t mask = kAllPartitionKinds) {
-    list.clear();
-    return ReadPartitionTable(opener, kDisk, list, mask);
+  ErrorCode Read() {
+    const ErrorCode error = ReadPartitionTable(opener, kDisk, table);
+    list = table.partitions;
+    return error;
   }
   std::vector<uint32_t> Starts() const {
     std::vector<uint32_t> starts;
@@ -46,6 +47,7 @@ class PartitionTableTest : public ::testing::Test {
 
   std::shared_ptr<DiskImage> disk = std::make_shared<DiskImage>();
   MemoryOpener opener;
+  PartitionTable table;
   std::vector<PartitionEntry> list;
 };
 
@@ -62,90 +64,78 @@ TEST_F(PartitionTableTest, PrimaryEntriesKeepTheirFields) {
   EXPECT_EQ(list[1].startSector, 4096u);
 }
 
-TEST_F(PartitionTableTest, EmptyFirstEntryEndsTheTable) {
-  disk->WriteSector(0, PartitionSector({{0x00, 0, 0}, {0x07, 2048, 1000}}));
-  ASSERT_EQ(Read(), kErrorSuccess);
-  EXPECT_TRUE(list.empty());
-}
-
-TEST_F(PartitionTableTest, ExtendedEntryEndsThePrimaryScanAndLeadsToTheChain) {
-  disk->WriteSector(0, PartitionSector({{0x07, 63, 100}, {0x0F, 1000, 5000}, {0x07, 9000, 100}}));
-  WriteChain(1000, {{0x07, 63, 10}, {0x06, 63, 10}});
-  ASSERT_EQ(Read(), kErrorSuccess);
-  // Logical partitions lie at base + their record's offset + their own start.
-  EXPECT_EQ(Starts(), (std::vector<uint32_t>{63, 1063, 1163}));
-  EXPECT_EQ(disk->reads.size(), 3u);
-}
-
-TEST_F(PartitionTableTest, LogicalTypesOutsideTheTableAreNotCollected) {
-  disk->WriteSector(0, PartitionSector({{0x05, 1000, 5000}}));
+// [FAT, NTFS, extended (NTFS, Linux, NTFS), NTFS] after an empty slot: the
+// primaries in slot order, the one after the extended entry among them, then
+// every logical partition whatever its type.
+TEST_F(PartitionTableTest, PartitionsInWindowsNumbering) {
+  disk->WriteSector(0, PartitionSector({{0x0C, 63, 100},
+                                        {0x07, 200, 100},
+                                        {0x0F, 1000, 5000},
+                                        {0x07, 9000, 100}}));
   WriteChain(1000, {{0x07, 63, 10}, {0x83, 63, 10}, {0x07, 63, 10}});
   ASSERT_EQ(Read(), kErrorSuccess);
-  EXPECT_EQ(Starts(), (std::vector<uint32_t>{1063, 1263}));
+  EXPECT_EQ(Starts(), (std::vector<uint32_t>{63, 200, 9000, 1063, 1163, 1263}));
+  EXPECT_EQ(list[4].type, 0x83);
+  EXPECT_EQ(table.chainEnd, kErrorSuccess);
+
+  disk->WriteSector(0, PartitionSector({{0x00, 0, 0}, {0x07, 200, 100}, {0x00, 0, 0}, {0x83, 9000, 0}}));
+  ASSERT_EQ(Read(), kErrorSuccess);
+  EXPECT_EQ(Starts(), (std::vector<uint32_t>{200, 9000}));
+  EXPECT_EQ(list[1].sectorCount, 0u);  // kept in its place; it holds no volume
 }
 
-TEST_F(PartitionTableTest, KindMaskSelectsTypes) {
-  struct Case {
-    uint8_t type;
-    uint32_t mask;
-    bool primary;  // collected from the master boot record
-    bool logical;  // collected from an extended boot record
-  };
-  const Case cases[] = {
-      {0x01, 1, true, true},   {0x01, 14, false, false}, {0x04, 2, true, true},
-      {0x06, 2, true, true},   {0x0E, 2, true, true},    {0x0B, 4, true, true},
-      {0x0C, 4, true, true},   {0x07, 8, true, true},    {0x07, 7, false, false},
-      {0x83, 15, true, false}, {0x83, 8, false, false},  {0x07, 15, true, true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "type " << int(c.type) << " mask " << c.mask);
-    disk->WriteSector(0, PartitionSector({{c.type, 63, 10}, {0x05, 1000, 100}}));
-    disk->WriteSector(1000, PartitionSector({{c.type, 63, 10}}));
-    ASSERT_EQ(Read(c.mask), kErrorSuccess);
-    std::vector<uint32_t> expected;
-    if (c.primary) expected.push_back(63);
-    if (c.logical) expected.push_back(1063);
-    EXPECT_EQ(Starts(), expected);
-  }
-}
+// A record met again ends the chain there: nothing is listed twice, and the
+// break is reported for the drives that lie past it.
+TEST_F(PartitionTableTest, ChainThatLoopsEndsAtTheRepeat) {
+  disk->WriteSector(0, PartitionSector({{0x07, 63, 10}, {0x05, 1000, 100000}}));
+  WriteChain(1000, {{0x07, 63, 10}, {0x07, 63, 10}, {0x07, 63, 10}});
+  disk->WriteSector(1100, PartitionSector({{0x07, 63, 10}, {0x05, 0, 10}}));  // back to the first
+  ASSERT_EQ(Read(), kErrorSuccess);
+  EXPECT_EQ(Starts(), (std::vector<uint32_t>{63, 1063, 1163}));
+  EXPECT_EQ(table.chainEnd, kErrorDiskCorrupt);
+  EXPECT_EQ(table.chainEndSector, 1000u);
 
-TEST_F(PartitionTableTest, ChainIsFollowedForFiftyRecordsAtMost) {
-  disk->WriteSector(0, PartitionSector({{0x05, 1000, 100000}}));
+  disk->WriteSector(1000, PartitionSector({{0x07, 63, 10}, {0x05, 0, 10}}));  // to itself
+  ASSERT_EQ(Read(), kErrorSuccess);
+  EXPECT_EQ(Starts(), (std::vector<uint32_t>{63, 1063}));
+  EXPECT_EQ(table.chainEnd, kErrorDiskCorrupt);
+
   WriteChain(1000, std::vector<TableEntry>(60, {0x07, 1, 10}));
   ASSERT_EQ(Read(), kErrorSuccess);
-  ASSERT_EQ(list.size(), 50u);
+  ASSERT_EQ(list.size(), 1u + kMaxExtendedBootRecords);
   EXPECT_EQ(list.back().startSector, 1000u + 49 * 100 + 1);
-
-  // A record that links to itself stops there too.
-  disk->WriteSector(1000, PartitionSector({{0x07, 1, 10}, {0x05, 0, 10}}));
-  ASSERT_EQ(Read(), kErrorSuccess);
-  EXPECT_EQ(list.size(), 50u);
 }
 
-TEST_F(PartitionTableTest, ReadFailuresEndTheWalkWithTheirCode) {
-  disk->WriteSector(0, PartitionSector({{0x07, 63, 10}, {0x05, 1000, 100}}));
-  WriteChain(1000, {{0x07, 63, 10}});
+// A chain that cannot be followed keeps what came before it; only the master
+// boot record's own failure fails the table.
+TEST_F(PartitionTableTest, BrokenChainKeepsThePartitionsBeforeIt) {
+  disk->WriteSector(0, PartitionSector({{0x07, 63, 10}, {0x05, 1000, 100}, {0x07, 500, 10}}));
+  WriteChain(1000, {{0x07, 63, 10}, {0x07, 63, 10}});
+  const std::vector<uint32_t> primaries = {63, 500};
 
-  disk->faults = {};
-  disk->faults.maxBytesPerRead = 500;  // the extended boot record comes back short
-  disk->reads.clear();
-  EXPECT_EQ(Read(), kErrorReadFault);
+  disk->bytes.resize(1100 * 512 + 300);  // the second record lies past the end
+  ASSERT_EQ(Read(), kErrorSuccess);
+  EXPECT_EQ(Starts(), (std::vector<uint32_t>{63, 500, 1063}));
+  EXPECT_EQ(table.chainEnd, kErrorReadFault);
+  EXPECT_EQ(table.chainEndSector, 1100u);
 
-  disk->faults = {};
-  disk->faults.failReadNumber = disk->reads.size() + 1;  // the master boot record
-  EXPECT_EQ(Read(), kErrorIoDevice);
-
-  disk->faults = {};
   disk->faults.failReadAtOffset = 1000 * 512;
   disk->faults.readError = kErrorCrc;
-  EXPECT_EQ(Read(), kErrorCrc);
+  ASSERT_EQ(Read(), kErrorSuccess);
+  EXPECT_EQ(Starts(), primaries);
+  EXPECT_EQ(table.chainEnd, kErrorCrc);
 
   disk->faults = {};
-  disk->faults.failSeekNumber = disk->seeks + 1;
-  EXPECT_EQ(Read(), kErrorSeek);
+  disk->faults.failSeekNumber = disk->seeks + 2;  // the seek to the first record
+  ASSERT_EQ(Read(), kErrorSuccess);
+  EXPECT_EQ(Starts(), primaries);
+  EXPECT_EQ(table.chainEnd, kErrorSeek);
 
-  list.clear();
-  EXPECT_EQ(ReadPartitionTable(opener, u"\\\\.\\PhysicalDrive7", list, 15), kErrorFileNotFound);
+  disk->faults = {};
+  disk->faults.failReadNumber = static_cast<int>(disk->reads.size()) + 1;  // the master boot record
+  EXPECT_EQ(Read(), kErrorIoDevice);
+
+  EXPECT_EQ(ReadPartitionTable(opener, u"\\\\.\\PhysicalDrive7", table), kErrorFileNotFound);
 }
 
 TEST_F(PartitionTableTest, ShortMasterBootRecordReadsAsEmpty) {
@@ -165,6 +155,7 @@ TEST_F(PartitionTableTest, ProtectiveEntryLeadsToTheGuidTable) {
       {{2048, 4095}, {0, 0, false}, {4096, 10000}, {uint64_t{1} << 33, (uint64_t{1} << 33) + 10}});
   ASSERT_EQ(Read(), kErrorSuccess);
   ASSERT_EQ(list.size(), 3u);
+  EXPECT_TRUE(table.guid);
   EXPECT_EQ(list[0].startSector, 2048u);
   EXPECT_EQ(list[0].sectorCount, 2048u);
   EXPECT_EQ(list[1].startSector, 4096u);
@@ -181,7 +172,9 @@ TEST_F(PartitionTableTest, ProtectiveEntryLeadsToTheGuidTable) {
   EXPECT_EQ(disk->reads.back().requested, 1024u);
 }
 
-TEST_F(PartitionTableTest, DamagedGuidTablesAreReported) {
+// A primary table that fails a check is replaced by the backup at the disk's
+// last sector; only when there is no sound backup is the disk refused.
+TEST_F(PartitionTableTest, DamagedGuidTableIsReadFromItsBackup) {
   struct Case {
     const char* what;
     uint64_t offset;  // of the byte changed
@@ -194,13 +187,28 @@ TEST_F(PartitionTableTest, DamagedGuidTablesAreReported) {
       {"entry array", 1024 + 32, 0x77, kErrorCrc},
       {"array CRC", 512 + test::kGptArrayCrc, 0x5A, kErrorCrc},
   };
+  constexpr uint64_t kLastSector = 20000;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     disk->bytes.clear();
-    test::WriteGpt(*disk, {{2048, 4095}});
+    test::WriteGpt(*disk, {{2048, 4095}, {4096, 8191}}, 128, kLastSector);
+    ASSERT_EQ(disk->bytes.size(), (kLastSector + 1) * 512);
     disk->bytes[c.offset] ^= c.value;
+    ASSERT_EQ(Read(), kErrorSuccess);
+    EXPECT_EQ(Starts(), (std::vector<uint32_t>{2048, 4096}));
+
+    disk->bytes[kLastSector * 512 + test::kGptHeaderCrc] ^= 0x01;  // the backup too
     EXPECT_EQ(Read(), c.expected);
+    EXPECT_TRUE(list.empty());
   }
+
+  // A backup header that names another sector as its own is a stray copy.
+  disk->bytes.clear();
+  test::WriteGpt(*disk, {{2048, 4095}}, 128, kLastSector);
+  disk->bytes[512 + test::kGptHeaderCrc] ^= 0x01;
+  const std::vector<uint8_t> backup(disk->bytes.end() - 512, disk->bytes.end());
+  disk->WriteSector(kLastSector + 1, backup);
+  EXPECT_EQ(Read(), kErrorCrc);
 }
 
 TEST_F(PartitionTableTest, GuidHeaderSizesAreBounded) {

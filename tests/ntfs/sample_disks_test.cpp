@@ -102,7 +102,9 @@ class SampleDisksTest : public ::testing::Test {
     image = Sample(name);
     if (image.empty()) GTEST_SKIP() << "sample " << name << " or istat/xz not installed";
     opener.Add(kDisk, image);
-    ASSERT_EQ(ReadPartitionTable(opener, kDisk, partitions, kAllPartitionKinds), kErrorSuccess);
+    PartitionTable table;
+    ASSERT_EQ(ReadPartitionTable(opener, kDisk, table), kErrorSuccess);
+    partitions = table.partitions;
   }
 
   // Mounts the partition and checks it against istat.

@@ -8,56 +8,49 @@
 #include <filesystem>
 
 #include "platform/scratch_directory.h"
+#include "support/memory_disk.h"
+#include "support/partition_builder.h"
 
 namespace skerry {
 namespace {
 
-std::array<uint8_t, 512> MasterBootRecord(std::array<uint8_t, 4> types) {
-  std::array<uint8_t, 512> sector{};
-  for (size_t i = 0; i < 4; ++i) sector[0x1BE + 16 * i + 4] = types[i];
-  sector[510] = 0x55;
-  sector[511] = 0xAA;
-  return sector;
-}
+using test::PartitionSector;
 
-TEST(WindowsPartitionNumberTest, CountsUsedNonExtendedEntriesThenLogicalPartitions) {
+// Windows' numbers for Linux's, read from the same list the drive resolution
+// uses: [empty, FAT, extended (NTFS, empty-length, Linux), NTFS].
+TEST(WindowsPartitionNumberTest, FollowsTheDrivesOwnPartitionList) {
+  auto disk = std::make_shared<test::DiskImage>();
+  disk->WriteSector(0, PartitionSector({{0x00, 0, 0}, {0x0C, 63, 100}, {0x0F, 1000, 5000},
+                                        {0x07, 9000, 100}}));
+  disk->WriteSector(1000, PartitionSector({{0x07, 63, 10}, {0x05, 100, 100}}));
+  disk->WriteSector(1100, PartitionSector({{0x07, 63, 0}, {0x05, 200, 100}}));
+  disk->WriteSector(1200, PartitionSector({{0x83, 63, 10}, {0x05, 200, 100}}));  // loops
   struct Case {
-    std::array<uint8_t, 4> types;
     uint32_t linuxNumber;
     ErrorCode error;
     uint32_t windowsNumber;
   };
   const Case cases[] = {
-      {{0x07, 0x07, 0x00, 0x00}, 1, kErrorSuccess, 1},
-      {{0x07, 0x07, 0x00, 0x00}, 2, kErrorSuccess, 2},
-      {{0x00, 0x07, 0x00, 0x07}, 4, kErrorSuccess, 2},  // empty slots are not counted
-      {{0x07, 0x05, 0x07, 0x00}, 3, kErrorSuccess, 2},  // nor is the extended one
-      {{0x07, 0x0F, 0x00, 0x00}, 5, kErrorSuccess, 2},  // first logical partition
-      {{0x07, 0x0F, 0x00, 0x00}, 7, kErrorSuccess, 4},
-      {{0x83, 0x85, 0x07, 0x00}, 6, kErrorSuccess, 4},
-      {{0x07, 0x05, 0x00, 0x00}, 2, kErrorNotSupported, 0},  // the extended container
-      {{0x07, 0x00, 0x00, 0x00}, 3, kErrorNotSupported, 0},  // an empty slot
-      {{0x07, 0x00, 0x00, 0x00}, 0, kErrorNotSupported, 0},
-      {{0xEE, 0x00, 0x00, 0x00}, 9, kErrorSuccess, 9},  // GPT: the array slot
-      {{0x07, 0x0F, 0x00, 0x00}, 4294967295u, kErrorSuccess, 4294967292u},
+      {2, kErrorSuccess, 1},        {4, kErrorSuccess, 2},  // the empty slot is not counted
+      {5, kErrorSuccess, 3},        {6, kErrorSuccess, 5},  // Linux skips the 0-length one
+      {1, kErrorNotSupported, 0},   {3, kErrorNotSupported, 0},  // empty, extended
+      {7, kErrorNotSupported, 0},   {0, kErrorNotSupported, 0},  // past the loop
   };
   for (const Case& c : cases) {
-    auto sector = MasterBootRecord(c.types);
+    test::MemoryDisk device(disk);
     uint32_t windowsNumber = 0;
-    ErrorCode error = WindowsPartitionNumber(ByteView(sector.data(), sector.size()), c.linuxNumber,
-                                             windowsNumber);
-    EXPECT_EQ(error, c.error) << c.linuxNumber;
-    if (error == kErrorSuccess) {
+    EXPECT_EQ(WindowsPartitionNumber(device, c.linuxNumber, windowsNumber), c.error)
+        << c.linuxNumber;
+    if (c.error == kErrorSuccess) {
       EXPECT_EQ(windowsNumber, c.windowsNumber) << c.linuxNumber;
     }
   }
-}
 
-TEST(WindowsPartitionNumberTest, ShortSectorIsRefused) {
-  std::array<uint8_t, 100> sector{};
+  disk->WriteSector(0, PartitionSector({{0xEE, 1, 100}}));
+  test::MemoryDisk gpt(disk);
   uint32_t windowsNumber = 0;
-  EXPECT_EQ(WindowsPartitionNumber(ByteView(sector.data(), sector.size()), 1, windowsNumber),
-            kErrorNotSupported);
+  ASSERT_EQ(WindowsPartitionNumber(gpt, 9, windowsNumber), kErrorSuccess);
+  EXPECT_EQ(windowsNumber, 9u);  // GPT: the array slot
 }
 
 // A miniature sysfs: dev/block/MAJ:MIN links to the device's directory, a

@@ -73,8 +73,9 @@ class TestVolume {
     }
     disk_ = builder_.Build();
     opener_.Add(kTestDisk, disk_);
-    std::vector<PartitionEntry> list;
-    EXPECT_EQ(ReadPartitionTable(opener_, kTestDisk, list, kAllPartitionKinds), kErrorSuccess);
+    PartitionTable table;
+    EXPECT_EQ(ReadPartitionTable(opener_, kTestDisk, table), kErrorSuccess);
+    const std::vector<PartitionEntry>& list = table.partitions;
     partition_ = list.at(0);
     volume_ = std::make_unique<NtfsVolume>(opener_);
     return *volume_;

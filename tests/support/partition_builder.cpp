@@ -23,7 +23,8 @@ std::array<uint8_t, 512> PartitionSector(const std::vector<TableEntry>& entries)
   return sector;
 }
 
-void WriteGpt(DiskImage& disk, const std::vector<GptPartition>& partitions, uint32_t entryCount) {
+void WriteGpt(DiskImage& disk, const std::vector<GptPartition>& partitions, uint32_t entryCount,
+              uint64_t backupLba) {
   disk.WriteSector(0, PartitionSector({{0xEE, 1, 0xFFFFFFFF}}));
 
   const uint32_t entrySize = 128;
@@ -38,19 +39,26 @@ void WriteGpt(DiskImage& disk, const std::vector<GptPartition>& partitions, uint
     StoreLe64(entry + 40, partitions[i].lastLba);
   }
 
-  std::array<uint8_t, 512> header{};
-  std::memcpy(header.data(), "EFI PART", 8);
-  StoreLe32(header.data() + 8, 0x00010000);
-  StoreLe32(header.data() + 12, 92);
-  StoreLe64(header.data() + 24, 1);
-  StoreLe64(header.data() + 72, 2);
-  StoreLe32(header.data() + 80, entryCount);
-  StoreLe32(header.data() + 84, entrySize);
-  StoreLe32(header.data() + kGptArrayCrc, Crc32(ByteView(array.data(), array.size())));
-  StoreLe32(header.data() + kGptHeaderCrc, Crc32(ByteView(header.data(), 92)));
-
-  disk.WriteSector(1, header);
+  auto header = [&](uint64_t myLba, uint64_t arrayLba) {
+    std::array<uint8_t, 512> sector{};
+    std::memcpy(sector.data(), "EFI PART", 8);
+    StoreLe32(sector.data() + 8, 0x00010000);
+    StoreLe32(sector.data() + 12, 92);
+    StoreLe64(sector.data() + 24, myLba);
+    StoreLe64(sector.data() + 72, arrayLba);
+    StoreLe32(sector.data() + 80, entryCount);
+    StoreLe32(sector.data() + 84, entrySize);
+    StoreLe32(sector.data() + kGptArrayCrc, Crc32(ByteView(array.data(), array.size())));
+    StoreLe32(sector.data() + kGptHeaderCrc, Crc32(ByteView(sector.data(), 92)));
+    return sector;
+  };
+  disk.WriteSector(1, header(1, 2));
   disk.WriteSector(2, array);
+  if (backupLba != 0) {
+    const uint64_t arraySectors = (array.size() + 511) / 512;
+    disk.WriteSector(backupLba - arraySectors, array);
+    disk.WriteSector(backupLba, header(backupLba, backupLba - arraySectors));
+  }
 }
 
 }  // namespace skerry::test

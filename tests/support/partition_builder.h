@@ -28,9 +28,10 @@ struct GptPartition {
 };
 
 // Writes a protective master boot record, the GPT header at LBA 1 and its
-// entry array at LBA 2, with correct CRCs.
+// entry array at LBA 2, with correct CRCs; with a `backupLba`, the backup
+// header there (the disk's last sector) and its array just before it.
 void WriteGpt(DiskImage& disk, const std::vector<GptPartition>& partitions,
-              uint32_t entryCount = 128);
+              uint32_t entryCount = 128, uint64_t backupLba = 0);
 
 // Header field offsets, for tests that damage one.
 inline constexpr size_t kGptHeaderCrc = 16;

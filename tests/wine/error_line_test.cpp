@@ -39,8 +39,11 @@ class ErrorLineTest : public WineTest {
  protected:
   // Runs both builds and checks their error lines: the same code, the Linux
   // build's `linuxText`, a Windows text of the system's own.
+  // `linuxDetail`: the line that only the Linux build adds, saying what it
+  // found in its device directory.
   void ExpectErrorLines(const std::vector<std::string>& arguments, const std::string& linuxDevices,
-                        int code, const std::string& linuxText) {
+                        int code, const std::string& linuxText,
+                        const std::string& linuxDetail = "") {
     const ProcessResult linuxRun = RunLinux(linuxDevices, arguments);
     const ProcessResult windowsRun = RunWindows(arguments);
     // Exit statuses reach Linux as their low 8 bits.
@@ -56,14 +59,16 @@ class ErrorLineTest : public WineTest {
     EXPECT_EQ(windowsLine.text.find("Unknown error"), std::string::npos)
         << "the system has a text for " << code;
     EXPECT_EQ(windowsLine.text.find('\n'), std::string::npos) << windowsLine.text;
-    EXPECT_EQ(windowsLine.rest, linuxLine.rest);
+    EXPECT_EQ(linuxLine.rest.substr(0, linuxDetail.size()), linuxDetail);
+    EXPECT_EQ(windowsLine.rest, linuxLine.rest.substr(linuxDetail.size()));
     EXPECT_EQ(windowsRun.out, linuxRun.out);
   }
 };
 
 TEST_F(ErrorLineTest, DriveThatIsNotMapped) {
   const e2e::DeviceDirectory noDevices;
-  ExpectErrorLines({"q:"}, noDevices.path(), 2, "The system cannot find the file specified.");
+  ExpectErrorLines({"q:"}, noDevices.path(), 2, "The system cannot find the file specified.",
+                   "no entry q:: in " + noDevices.path() + "\n");
 }
 
 // A code of the program's own, not of a system call: the first partition of

@@ -31,12 +31,17 @@ std::string HomeDirectory() {
 
 }  // namespace
 
-std::string DeviceDirectory() {
+std::string DeviceDirectory(std::string* origin) {
+  std::string unused;
+  std::string& from = origin != nullptr ? *origin : unused;
   std::string explicitDirectory = Environment("SKERRY_DOSDEVICES");
+  from = "$SKERRY_DOSDEVICES";
   if (!explicitDirectory.empty()) return explicitDirectory;
   std::string prefix = Environment("WINEPREFIX");
+  from = "$WINEPREFIX/dosdevices";
   if (!prefix.empty()) return prefix + "/dosdevices";
   std::string home = HomeDirectory();
+  from = "~/.wine/dosdevices (neither SKERRY_DOSDEVICES nor WINEPREFIX is set)";
   if (home.empty()) return {};
   return home + "/.wine/dosdevices";
 }

@@ -11,6 +11,7 @@ namespace skerry {
 
 // $SKERRY_DOSDEVICES, else $WINEPREFIX/dosdevices, else ~/.wine/dosdevices.
 // Empty when none of them can be formed (no variable set and no home directory).
-std::string DeviceDirectory();
+// `origin`, when given, receives which of the three it is, for messages.
+std::string DeviceDirectory(std::string* origin = nullptr);
 
 }  // namespace skerry

@@ -6,17 +6,12 @@
 #include <fstream>
 #include <memory>
 
+#include "platform/mbr_partitions.h"
+
 namespace skerry {
 namespace {
 
-constexpr uint64_t kPartitionTableOffset = 0x1BE;
-constexpr uint64_t kEntrySize = 16;
-constexpr uint64_t kTypeOffset = 4;
-constexpr unsigned kPrimarySlots = 4;
-constexpr uint8_t kGptProtective = 0xEE;
-
-bool IsExtended(uint8_t type) { return type == 0x05 || type == 0x0F || type == 0x85; }
-bool IsCounted(uint8_t type) { return type != 0 && !IsExtended(type); }
+constexpr uint32_t kPrimarySlots = 4;
 
 // The first line of a small sysfs attribute file.
 bool ReadAttribute(const std::string& path, std::string& value) {
@@ -68,35 +63,28 @@ ErrorCode FindBlockPartition(const std::string& sysfsRoot, unsigned major, unsig
   return kErrorSuccess;
 }
 
-ErrorCode WindowsPartitionNumber(ByteView firstSector, uint32_t linuxNumber,
+ErrorCode WindowsPartitionNumber(BlockDevice& disk, uint32_t linuxNumber,
                                  uint32_t& windowsNumber) {
   if (linuxNumber == 0) return kErrorNotSupported;
-  uint8_t types[kPrimarySlots];
-  try {
-    for (unsigned i = 0; i < kPrimarySlots; ++i) {
-      types[i] = firstSector.u8(kPartitionTableOffset + kEntrySize * i + kTypeOffset);
-    }
-  } catch (const ByteRangeError&) {
-    return kErrorNotSupported;
+  MbrLayout layout;
+  if (ErrorCode error = ReadMbrLayout(disk, layout)) return error;
+  if (layout.guidProtective) {
+    windowsNumber = linuxNumber;
+    return kErrorSuccess;
   }
-
-  for (uint8_t type : types) {
-    if (type == kGptProtective) {
-      windowsNumber = linuxNumber;
+  // Linux gives no number to a logical partition of length 0.
+  uint32_t logicalsLeft = linuxNumber > kPrimarySlots ? linuxNumber - kPrimarySlots : 0;
+  for (size_t i = 0; i < layout.partitions.size(); ++i) {
+    const MbrPartition& partition = layout.partitions[i];
+    const bool match = partition.logical
+                           ? partition.sectorCount != 0 && logicalsLeft != 0 && --logicalsLeft == 0
+                           : partition.slot + 1 == linuxNumber;
+    if (match) {
+      windowsNumber = static_cast<uint32_t>(i + 1);
       return kErrorSuccess;
     }
   }
-
-  uint32_t counted = 0;
-  if (linuxNumber <= kPrimarySlots) {
-    if (!IsCounted(types[linuxNumber - 1])) return kErrorNotSupported;
-    for (unsigned i = 0; i < linuxNumber; ++i) counted += IsCounted(types[i]) ? 1 : 0;
-    windowsNumber = counted;
-    return kErrorSuccess;
-  }
-  for (uint8_t type : types) counted += IsCounted(type) ? 1 : 0;
-  windowsNumber = counted + (linuxNumber - kPrimarySlots);
-  return kErrorSuccess;
+  return kErrorNotSupported;
 }
 
 }  // namespace skerry

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/bytes.h"
+#include "platform/device.h"
 #include "platform/errors.h"
 
 namespace skerry {
@@ -23,19 +23,18 @@ struct BlockPartition {
 ErrorCode FindBlockPartition(const std::string& sysfsRoot, unsigned major, unsigned minor,
                              BlockPartition& partition);
 
-// Windows' number for Linux partition `linuxNumber` (1 or more) of the disk
-// whose first sector is `firstSector`. Windows counts the used, non-extended
-// entries of the master boot record in order, then the logical partitions;
-// Linux numbers the four primary slots 1 to 4, used or not, and the logical
-// partitions from 5. So a primary partition's number is the count of used,
-// non-extended slots up to and including its own, and a logical partition's
-// is the count of all used, non-extended slots plus its place in the chain.
-// On a GPT disk (a protective entry of type 0xEE) Linux's number is the slot
-// in the partition array, which is Windows' number as long as no slot before
-// it is empty: that case cannot be told apart from here and is not corrected.
-// kErrorNotSupported when the number names no partition Windows would count
-// (an empty or extended slot).
-ErrorCode WindowsPartitionNumber(ByteView firstSector, uint32_t linuxNumber,
+// Windows' number for Linux partition `linuxNumber` (1 or more) of `disk`.
+// Both come from the one partition list of platform/mbr_partitions.h: Linux
+// numbers the four primary slots 1 to 4, used or not, and the logical
+// partitions of non-zero length from 5 in chain order; Windows' number is the
+// partition's place in that list. On a GPT disk (a protective entry of type
+// 0xEE) Linux's number is the slot in the partition array, which is Windows'
+// number as long as no slot before it is empty: that case cannot be told
+// apart from here and is not corrected. kErrorNotSupported when the number
+// names no partition Windows would count (an empty or extended slot, a
+// logical partition past a loop or the end of the chain); the master boot
+// record's read error when it cannot be read.
+ErrorCode WindowsPartitionNumber(BlockDevice& disk, uint32_t linuxNumber,
                                  uint32_t& windowsNumber);
 
 }  // namespace skerry
