@@ -35,7 +35,6 @@ constexpr int kDiskCorrupt = 1393;
 constexpr int kHandleEof = 38;
 constexpr int kInvalidParameter = 87;
 constexpr int kCrcError = 23;
-constexpr int kDiskCorrupt = 1393;
 
 constexpr uint64_t kSector = 512;
 constexpr uint64_t kRecordSize = 1024;
