@@ -26,6 +26,7 @@ constexpr size_t kAttrNonResident = 8;
 constexpr size_t kAttrNameLength = 9;
 constexpr size_t kAttrNameOffset = 10;
 constexpr size_t kAttrValueLength = 16;
+constexpr size_t kAttrId = 14;
 constexpr size_t kAttrValueOffset = 20;
 constexpr size_t kAttrRunListOffset = 32;
 constexpr size_t kAttrDataSize = 48;
@@ -85,6 +86,14 @@ ErrorCode MFTRecord::Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, 
   dataCount = 0;
   fragmentCount = 0;
   droppedDamagedRecord = false;
+  keptRecordNumbers.clear();
+  filteredBytesSeen_ = 0;
+  fileNameId = 0;
+  unnamedDataId = 0;
+  indexRootId = 0;
+  unnamedDataSize = 0;
+  hasUnnamedData = false;
+  hasIndexRoot = false;
   if (bufferSize_ < kRecordHeaderSize) throw BlockException();
 
   try {
@@ -119,6 +128,7 @@ ErrorCode MFTRecord::WalkAttributes(bool readData, uint64_t maxData, FsFilter* l
     if (!record.Contains(attributeOffset_, 4)) return kErrorSuccess;
     const uint32_t type = record.le32(attributeOffset_);
     ++attributeCounts[(type >> 4) & 15];
+    NoteStreamIds(type);
     switch (type) {
       case kAttributeStandardInformation:
         if (ErrorCode error = ReadStandardInformation()) return error;
@@ -177,6 +187,7 @@ ErrorCode MFTRecord::ReadFileName() {
   std::memcpy(fileName.data(), value.data(), std::min<size_t>(value.size(), kFileNameValueSize));
   fileName[nameEnd] = 0;
   fileName[nameEnd + 1] = 0;
+  fileNameId = record.le16(attributeOffset_ + kAttrId);
   ++fileNameCount;
   return kErrorSuccess;
 }
@@ -196,6 +207,33 @@ void MFTRecord::ReadDataAttribute(StreamFilter* observer) {
     fragmentCount = 0;
     sparse = false;
     CountFragments();
+  }
+}
+
+// The timeline names a record by the attribute that holds its contents: the
+// unnamed $DATA of a file, the $I30 index root of a directory.
+void MFTRecord::NoteStreamIds(uint32_t type) {
+  if (type != kAttributeData && type != kAttributeIndexRoot) return;
+  const ByteView record(buffer_, bufferSize_);
+  const uint8_t nameLength = record.u8(attributeOffset_ + kAttrNameLength);
+  const uint16_t id = record.le16(attributeOffset_ + kAttrId);
+  if (type == kAttributeData) {
+    if (nameLength == 0 && !hasUnnamedData) {
+      unnamedDataId = id;
+      unnamedDataSize = record.u8(attributeOffset_ + kAttrNonResident) == 0
+                            ? record.le32(attributeOffset_ + kAttrValueLength)
+                            : record.le64(attributeOffset_ + kAttrDataSize);
+      hasUnnamedData = true;
+    }
+    return;
+  }
+  if (nameLength != 4 || hasIndexRoot) return;
+  const ByteView name = record.Sub(
+      uint64_t{attributeOffset_} + record.le16(attributeOffset_ + kAttrNameOffset), 8);
+  if (name.le16(0) == u'$' && name.le16(2) == u'I' && name.le16(4) == u'3' &&
+      name.le16(6) == u'0') {
+    indexRootId = id;
+    hasIndexRoot = true;
   }
 }
 

@@ -106,6 +106,7 @@ ErrorCode NtfsVolume::LoadMft(uint64_t mftCluster, FsFilter* loadFilter) {
   }
   mftData_.swap(record.data);
   mftRuns_.swap(record.runs);
+  mftRecordNumbers_.swap(record.keptRecordNumbers);
   pathCache_.clear();
   attributeCounts_ = record.attributeCounts;
   return kErrorSuccess;

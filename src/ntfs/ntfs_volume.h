@@ -58,6 +58,11 @@ class NtfsVolume {
   // unless a load filter dropped records. The parser fixes records up in place.
   ByteBuffer& mftData() { return mftData_; }
   const ByteBuffer& mftData() const { return mftData_; }
+  // The number of the record at `position` of mftData(): the position itself
+  // unless a load filter dropped records.
+  uint64_t RecordNumberAt(uint32_t position) const {
+    return position < mftRecordNumbers_.size() ? mftRecordNumbers_[position] : position;
+  }
   // The runs that hold the MFT's data, in the order of its virtual clusters.
   const std::vector<RunEntry>& mftRuns() const { return mftRuns_; }
   const AttributeCounts& attributeCounts() const { return attributeCounts_; }
@@ -80,6 +85,8 @@ class NtfsVolume {
   std::vector<uint8_t> recordBuffer_;
   uint32_t recordSize_ = 0;
   std::vector<RunEntry> mftRuns_;
+  // Empty unless a load filter dropped records; then the number of each kept one.
+  std::vector<uint32_t> mftRecordNumbers_;
   std::unordered_map<uint64_t, std::u16string> pathCache_;
   AttributeCounts attributeCounts_{};
   ErrorCode mftLoadError_ = kErrorSuccess;
