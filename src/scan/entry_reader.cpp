@@ -1,6 +1,7 @@
 #include "scan/entry_reader.h"
 
 #include "platform/bytes.h"
+#include "scan/timeline_fields.h"
 
 namespace skerry {
 namespace {
@@ -52,6 +53,7 @@ ErrorCode EntryReader::ReadEntry(uint32_t position, FileEntry& entry, bool wantP
   entry.parent = static_cast<uint32_t>(entry.parentReference);
   entry.nameCount = static_cast<uint32_t>(record_.fileNameCount);
   entry.dataCount = static_cast<uint32_t>(record_.dataCount);
+  FillTimelineFields(record_, volume_.RecordNumberAt(position), entry);
 
   if (wantPath && entry.parentReference != 0) {
     // A parent that cannot be resolved leaves the path empty, as for a file

@@ -40,6 +40,14 @@ class EntryReader {
     return resolver_.ResolvePath(recordNumber, path);
   }
 
+  // The directory path of a record no longer in use, from its parent
+  // reference: its directories may be gone too, and are followed as long as
+  // their records are intact. Such a record is expected to be stale, so a
+  // chain that breaks is no error. Today the resolver follows any chain.
+  ErrorCode ResolveDeletedPath(uint64_t parentReference, std::u16string& path) {
+    return resolver_.ResolvePath(parentReference & kRecordNumberMask, path);
+  }
+
  private:
   NtfsVolume& volume_;
   MFTRecord record_;

@@ -27,7 +27,8 @@ ErrorCode ScanEntries(NtfsVolume& volume, const ScanSettings& settings,
   static const FileNameBlock kNoFileName{};
   EntryReader reader(volume, positionsAreRecordNumbers, diagnostics);
   StreamFilter observer;
-  const bool wantPath = settings.showDirectory || settings.hasDirectoryFilter;
+  const bool wantPath =
+      settings.showDirectory || settings.hasDirectoryFilter || settings.bodyFile;
   FileEntry entry;
   entry.name.reserve(kNameCapacity);
   bool damaged = false;
@@ -45,9 +46,13 @@ ErrorCode ScanEntries(NtfsVolume& volume, const ScanSettings& settings,
       damaged = true;
       continue;
     }
-    if (entry.deleted || entry.name.empty()) continue;
+    if ((entry.deleted && !settings.includeDeleted) || entry.name.empty()) continue;
     if (wantPath && entry.parentReference != 0) {
-      reader.ResolvePath(entry.parentReference & kRecordNumberMask, entry.path);
+      if (entry.deleted) {
+        reader.ResolveDeletedPath(entry.parentReference, entry.path);
+      } else {
+        reader.ResolvePath(entry.parentReference & kRecordNumberMask, entry.path);
+      }
     }
     if (settings.hasDirectoryFilter &&
         !settings.directoryFilter->Matches(kNoStandardInfo, kNoFileName, entry)) {
