@@ -138,3 +138,10 @@ run "skerry -f *.log d:" "$work/logs.txt" -f '*.log' d:
 # -A takes an argument; "x" is consumed by it and changes nothing.
 run "skerry -S -T -A x d:" "$work/columns.txt" -S -T -A x d:
 run "skerry -Q d:" "$work/report.txt" -Q d:
+# The body file (-m) beside fls's own: in these two rows "vs fls" is to `fls -r -m /`.
+list_fls_seconds=$fls_seconds
+flsm_result=$(measure "$work/fls-body.txt" fls -r -m / -o $offset "$image")
+fls_seconds=${flsm_result% *}
+row "fls -r -m /" "$fls_seconds" "${flsm_result#* }" "$(wc -l <"$work/fls-body.txt")"
+run "skerry -m d: > file" "$work/body.txt" -m d:
+fls_seconds=$list_fls_seconds
