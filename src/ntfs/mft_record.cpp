@@ -211,27 +211,31 @@ void MFTRecord::ReadDataAttribute(StreamFilter* observer) {
 }
 
 // The timeline names a record by the attribute that holds its contents: the
-// unnamed $DATA of a file, the $I30 index root of a directory.
+// unnamed $DATA of a file, the $I30 index root of a directory. What this reads
+// is checked here rather than trusted, so that an attribute the rest of the
+// parser passes over never makes the record damaged.
 void MFTRecord::NoteStreamIds(uint32_t type) {
   if (type != kAttributeData && type != kAttributeIndexRoot) return;
   const ByteView record(buffer_, bufferSize_);
+  if (!record.Contains(attributeOffset_, kAttrValueOffset)) return;
   const uint8_t nameLength = record.u8(attributeOffset_ + kAttrNameLength);
   const uint16_t id = record.le16(attributeOffset_ + kAttrId);
   if (type == kAttributeData) {
-    if (nameLength == 0 && !hasUnnamedData) {
-      unnamedDataId = id;
-      unnamedDataSize = record.u8(attributeOffset_ + kAttrNonResident) == 0
-                            ? record.le32(attributeOffset_ + kAttrValueLength)
-                            : record.le64(attributeOffset_ + kAttrDataSize);
-      hasUnnamedData = true;
-    }
+    if (nameLength != 0 || hasUnnamedData) return;
+    const bool resident = record.u8(attributeOffset_ + kAttrNonResident) == 0;
+    const size_t sizeField = resident ? kAttrValueLength : kAttrDataSize;
+    if (!record.Contains(uint64_t{attributeOffset_} + sizeField, resident ? 4 : 8)) return;
+    unnamedDataId = id;
+    unnamedDataSize = resident ? record.le32(attributeOffset_ + sizeField)
+                               : record.le64(attributeOffset_ + sizeField);
+    hasUnnamedData = true;
     return;
   }
-  if (nameLength != 4 || hasIndexRoot) return;
-  const ByteView name = record.Sub(
-      uint64_t{attributeOffset_} + record.le16(attributeOffset_ + kAttrNameOffset), 8);
-  if (name.le16(0) == u'$' && name.le16(2) == u'I' && name.le16(4) == u'3' &&
-      name.le16(6) == u'0') {
+  const uint64_t nameOffset =
+      uint64_t{attributeOffset_} + record.le16(attributeOffset_ + kAttrNameOffset);
+  if (nameLength != 4 || hasIndexRoot || !record.Contains(nameOffset, 8)) return;
+  if (record.le16(nameOffset) == u'$' && record.le16(nameOffset + 2) == u'I' &&
+      record.le16(nameOffset + 4) == u'3' && record.le16(nameOffset + 6) == u'0') {
     indexRootId = id;
     hasIndexRoot = true;
   }
