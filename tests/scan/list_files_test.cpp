@@ -329,18 +329,5 @@ TEST_F(ListFilesTest, DeletedRecordsAndNulEndedLinesOnRequest) {
   EXPECT_EQ(text.find(L'\n'), std::wstring::npos);
 }
 
-// A filtered load keeps only the records that match; the body file still
-// names each by its own number, not by its place among those kept.
-TEST_F(ListFilesTest, BodyFileNamesRecordsByTheirNumbersAfterAFilteredLoad) {
-  settings.bodyFile = true;
-  AddFilePattern(u"*.dat", settings, true);
-  TestVolume volume = SampleVolume();
-  ASSERT_EQ(List(volume), kErrorSuccess);
-  EXPECT_EQ(output.str(),
-            L"0|C:\\two-runs.dat|35-128-0|r/rrwxrwxrwx|0|0|24576"
-            L"|946685100|946685100|946685100|946685099\n"
-            L"0|C:\\two-runs.dat ($FILE_NAME)|35-48-0|r/rrwxrwxrwx|0|0|90|0|0|0|0\n");
-}
-
 }  // namespace
 }  // namespace skerry
