@@ -137,3 +137,10 @@ run "skerry d: > /dev/null" /dev/null d:
 run "skerry -f *.log d:" "$work/logs.txt" -f '*.log' d:
 run "skerry -S -T -A d:" "$work/columns.txt" -S -T -A d:
 run "skerry -Q d:" "$work/report.txt" -Q d:
+# The body file (-m) beside fls's own: in these two rows "vs fls" is to `fls -r -m /`.
+list_fls_seconds=$fls_seconds
+flsm_result=$(measure "$work/fls-body.txt" fls -r -m / -o $offset "$image")
+fls_seconds=${flsm_result% *}
+row "fls -r -m /" "$fls_seconds" "${flsm_result#* }" "$(wc -l <"$work/fls-body.txt")"
+run "skerry -m d: > file" "$work/body.txt" -m d:
+fls_seconds=$list_fls_seconds

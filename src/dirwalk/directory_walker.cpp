@@ -133,7 +133,17 @@ void DirectoryWalker::VisitFile(size_t directoryLength) {
   FillFileViews(directoryLength);
   if (!settings.recordFilter->Matches(standardInfo_, fileName_, entry_)) return;
   std::u16string_view directory(path.data(), directoryLength);
-  output << Text(directory) << L'\\' << Text(found_.name) << L'\n';
+  if (settings.nulTerminated) {
+    // Names exactly as they are, even on a terminal, each line ended by a NUL.
+    line_.clear();
+    AppendWide(line_, directory);
+    line_.push_back(L'\\');
+    AppendWide(line_, found_.name);
+    line_.push_back(L'\0');
+    output.write(line_.data(), static_cast<std::streamsize>(line_.size()));
+  } else {
+    output << Text(directory) << L'\\' << Text(found_.name) << L'\n';
+  }
   EndLine(output);
 }
 

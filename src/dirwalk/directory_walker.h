@@ -67,6 +67,7 @@ class DirectoryWalker {
   StandardInfoBlock standardInfo_{};
   FileNameBlock fileName_{};
   FileEntry entry_;
+  std::wstring line_;  // a -0 line being built
 };
 
 // Whether the walk enters a subdirectory of this name: not ".", "..", nor a

@@ -17,7 +17,7 @@ namespace skerry {
 namespace {
 
 // -A's letters are optional, after "=" (OptionScanner).
-constexpr std::u16string_view kOptionString = u"!#A=DIQSTVd:f:s:t:z?";
+constexpr std::u16string_view kOptionString = u"!#0A=DIQSTVd:ef:ms:t:z?";
 constexpr std::u16string_view kDefaultDrive = u"c:\\";
 constexpr uint32_t kSystemAttributeOnly = 0x00000004;
 
@@ -112,6 +112,15 @@ bool ApplyOption(const OptionScanner& scanner, ScanSettings& settings, bool& exp
       break;
     case u'z':
       slowWalk = true;
+      break;
+    case u'm':
+      settings.bodyFile = true;
+      break;
+    case u'0':
+      settings.nulTerminated = true;
+      break;
+    case u'e':
+      settings.includeDeleted = true;
       break;
     case u'd':
     case u's': {
@@ -212,6 +221,12 @@ int RunSkerry(const std::vector<std::u16string>& args, std::wostream& out, std::
   }
   if (scanner.error) {
     ReportOptionError(scanner, err);
+    return -1;
+  }
+  // A directory walk sees no MFT records, so it has nothing to fill a body file with.
+  if (settings.bodyFile && slowWalk) {
+    err << L"Option -m cannot be used with -z\n";
+    err.flush();
     return -1;
   }
 

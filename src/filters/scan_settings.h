@@ -39,6 +39,12 @@ struct ScanSettings {
   bool showNameCount = false;
   bool showStreamCount = false;
   bool showVcn = false;
+  // -m: body file lines for a timeline instead of the listing.
+  bool bodyFile = false;
+  // -0: every line ends with a NUL, names go out exactly as they are, no header.
+  bool nulTerminated = false;
+  // -e: records no longer in use are listed too.
+  bool includeDeleted = false;
   uint32_t attributeMask = kAllAttributes;
   char16_t separator = u'\\';
   std::u16string_view columnSeparator = u" ";

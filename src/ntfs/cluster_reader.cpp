@@ -71,6 +71,8 @@ ErrorCode MFTRecord::ReadFiltered(ByteBuffer& out, uint32_t byteCount, FsFilter&
   const uint64_t pieceBytes = uint64_t{kLoadPieceClusters} * clusterSize_;
 
   size_t pending = 0;  // bytes of an incomplete record at the end of `out`
+  // Where the next whole record starts, counted from the MFT's first byte.
+  uint64_t nextRecordOffset = filteredBytesSeen_;
   uint32_t remaining = byteCount;
   while (remaining > 0) {
     const size_t base = out.size() - pending;
@@ -87,6 +89,7 @@ ErrorCode MFTRecord::ReadFiltered(ByteBuffer& out, uint32_t byteCount, FsFilter&
       return kErrorHandleEof;
     }
     remaining -= got;
+    filteredBytesSeen_ += got;
 
     const size_t available = pending + got;
     const size_t whole = available / recordSize_;
@@ -100,7 +103,10 @@ ErrorCode MFTRecord::ReadFiltered(ByteBuffer& out, uint32_t byteCount, FsFilter&
       if (!loadFilter.Matches(piece.standardInfo, piece.fileName, piece)) continue;
       if (bytes != out.data() + kept) std::memmove(out.data() + kept, bytes, recordSize_);
       kept += recordSize_;
+      keptRecordNumbers.push_back(
+          static_cast<uint32_t>((nextRecordOffset + i * recordSize_) / recordSize_));
     }
+    nextRecordOffset += whole * recordSize_;
     pending = available - whole * recordSize_;
     if (pending > 0)
       std::memmove(out.data() + kept, out.data() + base + whole * recordSize_, pending);

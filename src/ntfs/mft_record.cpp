@@ -30,6 +30,7 @@ constexpr size_t kAttrNonResident = 8;
 constexpr size_t kAttrNameLength = 9;
 constexpr size_t kAttrNameOffset = 10;
 constexpr size_t kAttrValueLength = 16;
+constexpr size_t kAttrId = 14;
 constexpr size_t kAttrValueOffset = 20;
 constexpr size_t kAttrRunListOffset = 32;
 constexpr size_t kAttrDataSize = 48;
@@ -100,6 +101,14 @@ ErrorCode MFTRecord::Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, 
   droppedDamagedRecord = false;
   haveLongName_ = false;
   haveUnnamedDataSize_ = false;
+  keptRecordNumbers.clear();
+  filteredBytesSeen_ = 0;
+  fileNameId = 0;
+  unnamedDataId = 0;
+  indexRootId = 0;
+  unnamedDataSize = 0;
+  hasUnnamedData = false;
+  hasIndexRoot = false;
   if (bufferSize_ < kRecordHeaderSize) throw BlockException();
 
   try {
@@ -167,6 +176,7 @@ ErrorCode MFTRecord::WalkAttributes(bool readData, uint64_t maxData, FsFilter* l
     if (type == kAttributeEnd) return kErrorSuccess;
     const uint32_t length = record.le32(attributeOffset_ + kAttrLength);
     if (length == 0 || !record.Contains(attributeOffset_, length)) throw BlockException();
+    NoteStreamIds(type);
     switch (type) {
       case kAttributeStandardInformation:
         if (ErrorCode error = ReadStandardInformation()) return error;
@@ -232,6 +242,7 @@ ErrorCode MFTRecord::ReadFileName() {
   std::memcpy(fileName.data(), value.data(), std::min<size_t>(value.size(), kFileNameValueSize));
   fileName[nameEnd] = 0;
   fileName[nameEnd + 1] = 0;
+  fileNameId = record.le16(attributeOffset_ + kAttrId);
   return kErrorSuccess;
 }
 
@@ -257,6 +268,37 @@ void MFTRecord::ReadDataAttribute(StreamFilter* observer) {
     fragmentCount = 0;
     sparse = false;
     CountFragments();
+  }
+}
+
+// The timeline names a record by the attribute that holds its contents: the
+// unnamed $DATA of a file, the $I30 index root of a directory. What this reads
+// is checked here rather than trusted, so that an attribute the rest of the
+// parser passes over never makes the record damaged.
+void MFTRecord::NoteStreamIds(uint32_t type) {
+  if (type != kAttributeData && type != kAttributeIndexRoot) return;
+  const ByteView record(buffer_, bufferSize_);
+  if (!record.Contains(attributeOffset_, kAttrValueOffset)) return;
+  const uint8_t nameLength = record.u8(attributeOffset_ + kAttrNameLength);
+  const uint16_t id = record.le16(attributeOffset_ + kAttrId);
+  if (type == kAttributeData) {
+    if (nameLength != 0 || hasUnnamedData) return;
+    const bool resident = record.u8(attributeOffset_ + kAttrNonResident) == 0;
+    const size_t sizeField = resident ? kAttrValueLength : kAttrDataSize;
+    if (!record.Contains(uint64_t{attributeOffset_} + sizeField, resident ? 4 : 8)) return;
+    unnamedDataId = id;
+    unnamedDataSize = resident ? record.le32(attributeOffset_ + sizeField)
+                               : record.le64(attributeOffset_ + sizeField);
+    hasUnnamedData = true;
+    return;
+  }
+  const uint64_t nameOffset =
+      uint64_t{attributeOffset_} + record.le16(attributeOffset_ + kAttrNameOffset);
+  if (nameLength != 4 || hasIndexRoot || !record.Contains(nameOffset, 8)) return;
+  if (record.le16(nameOffset) == u'$' && record.le16(nameOffset + 2) == u'I' &&
+      record.le16(nameOffset + 4) == u'3' && record.le16(nameOffset + 6) == u'0') {
+    indexRootId = id;
+    hasIndexRoot = true;
   }
 }
 

@@ -23,6 +23,7 @@ namespace skerry {
 inline constexpr uint32_t kAttributeStandardInformation = 0x10;
 inline constexpr uint32_t kAttributeFileName = 0x30;
 inline constexpr uint32_t kAttributeData = 0x80;
+inline constexpr uint32_t kAttributeIndexRoot = 0x90;
 inline constexpr uint32_t kAttributeEnd = 0xFFFFFFFF;
 
 // Caps on what one read of attribute data may gather.
@@ -121,6 +122,19 @@ class MFTRecord final : public FileDescription {
   // Set by a filtered MFT read that passed over a record it could not parse
   // (and so could not test): the records kept are sound, but one is missing.
   bool droppedDamagedRecord = false;
+  // A filtered MFT read keeps the record number of each record it keeps,
+  // in step with `data`: their positions there are no longer their numbers.
+  std::vector<uint32_t> keptRecordNumbers;
+  // Attribute ids, which tell a record's attributes apart: that of the
+  // $FILE_NAME kept in `fileName`, of the unnamed $DATA and of the directory
+  // index root ($INDEX_ROOT named $I30), each when this record holds it.
+  uint16_t fileNameId = 0;
+  uint16_t unnamedDataId = 0;
+  uint16_t indexRootId = 0;
+  // The unnamed $DATA's size (its value's length when resident).
+  uint64_t unnamedDataSize = 0;
+  bool hasUnnamedData = false;
+  bool hasIndexRoot = false;
   // The disk, for reading attribute contents; not owned.
   BlockDevice* handle = nullptr;
   AttributeCounts attributeCounts{};
@@ -133,6 +147,7 @@ class MFTRecord final : public FileDescription {
   ErrorCode ReadFileName();
   void ReadDataAttribute(StreamFilter* observer);
   void CountFragments();
+  void NoteStreamIds(uint32_t type);
   void NotifyNamedStream(StreamFilter& observer);
   ErrorCode ReadUnfiltered(ByteBuffer& out, uint32_t byteCount);
   ErrorCode ReadFiltered(ByteBuffer& out, uint32_t byteCount, FsFilter& loadFilter);
@@ -152,6 +167,9 @@ class MFTRecord final : public FileDescription {
   // data size is the unnamed data stream's, which later attributes keep.
   bool haveLongName_ = false;
   bool haveUnnamedDataSize_ = false;
+  // Bytes of the MFT's data that filtered reads have passed so far: where
+  // the next one starts, which numbers its records.
+  uint64_t filteredBytesSeen_ = 0;
   // Names handed to the stream observer, copied without allocating.
   std::array<char16_t, 256> recordNameScratch_{};
   std::array<char16_t, 256> streamNameScratch_{};

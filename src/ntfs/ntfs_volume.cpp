@@ -128,6 +128,7 @@ ErrorCode NtfsVolume::LoadMft(uint64_t mftCluster, FsFilter* loadFilter) {
   }
   mftData_.swap(record.data);
   mftRuns_.swap(record.runs);
+  mftRecordNumbers_.swap(record.keptRecordNumbers);
   attributeCounts_ = record.attributeCounts;
   return kErrorSuccess;
 }

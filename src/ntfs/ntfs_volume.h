@@ -60,6 +60,11 @@ class NtfsVolume {
   // unless a load filter dropped records. The parser fixes records up in place.
   ByteBuffer& mftData() { return mftData_; }
   const ByteBuffer& mftData() const { return mftData_; }
+  // The number of the record at `position` of mftData(): the position itself
+  // unless a load filter dropped records.
+  uint64_t RecordNumberAt(uint32_t position) const {
+    return position < mftRecordNumbers_.size() ? mftRecordNumbers_[position] : position;
+  }
   // The runs that hold the MFT's data, in the order of its virtual clusters.
   const std::vector<RunEntry>& mftRuns() const { return mftRuns_; }
   // The number of runs that record 0 lists for the MFT's data, those past
@@ -90,6 +95,8 @@ class NtfsVolume {
   uint32_t recordSize_ = 0;
   std::vector<RunEntry> mftRuns_;
   uint64_t mftListedRunCount_ = 0;
+  // Empty unless a load filter dropped records; then the number of each kept one.
+  std::vector<uint32_t> mftRecordNumbers_;
   AttributeCounts attributeCounts_{};
   ErrorCode mftLoadError_ = kErrorSuccess;
   uint64_t mftRecordLimit_ = 0;

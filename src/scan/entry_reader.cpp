@@ -1,6 +1,7 @@
 #include "scan/entry_reader.h"
 
 #include "platform/bytes.h"
+#include "scan/timeline_fields.h"
 
 namespace skerry {
 namespace {
@@ -53,6 +54,7 @@ ErrorCode EntryReader::ReadEntry(uint32_t position, FileEntry& entry, bool wantP
   entry.parent = static_cast<uint32_t>(entry.parentReference);
   entry.nameCount = static_cast<uint32_t>(record_.fileNameCount);
   entry.dataCount = static_cast<uint32_t>(record_.dataCount);
+  FillTimelineFields(record_, volume_.RecordNumberAt(position), entry);
 
   if (wantPath) {
     ResolveEntryPath(entry);

@@ -34,6 +34,16 @@ struct FileEntry final : FileDescription {
   // The whole parent reference, sequence number included; the record number
   // is its low 40 bits, wider than `parent`.
   uint64_t parentReference = 0;
+  // What a timeline needs beyond the listing (timeline_fields.h).
+  uint64_t recordNumber = 0;
+  uint64_t nameCreated = 0;     // the $FILE_NAME's own times, FILETIME, UTC
+  uint64_t nameModified = 0;
+  uint64_t nameMftChanged = 0;
+  uint64_t nameAccessed = 0;
+  uint32_t contentType = 0;     // 0x80 ($DATA), 0x90 ($INDEX_ROOT) or 0: not in this record
+  uint16_t contentId = 0;       // that attribute's id
+  uint16_t fileNameId = 0;      // the id of the $FILE_NAME the name comes from
+  uint64_t contentSize = 0;     // the unnamed $DATA's size, else `size`
 
   uint32_t DataStreamCount() const override { return dataCount; }
   std::u16string_view DirectoryPath() const override { return path; }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "scan/body_file_line.h"
 #include "scan/listing_columns.h"
 #include "scan/scan_loop.h"
 
@@ -13,6 +14,7 @@ class ListingWriter final : public EntryVisitor {
   ListingWriter(std::wostream& output, const ScanSettings& settings, const NtfsVolume& volume)
       : output_(output),
         header_(ListingHeader(settings)),
+        headerPending_(!settings.nulTerminated),
         line_(settings, volume.separator(), volume.clusterSize()) {}
 
   void Visit(const FileEntry& entry) override {
@@ -28,8 +30,23 @@ class ListingWriter final : public EntryVisitor {
  private:
   std::wostream& output_;
   std::wstring header_;
-  bool headerPending_ = true;
+  bool headerPending_;
   ListingLineWriter line_;
+};
+
+class BodyFileWriter final : public EntryVisitor {
+ public:
+  BodyFileWriter(std::wostream& output, const ScanSettings& settings, const NtfsVolume& volume)
+      : output_(output), lines_(settings, volume.separator()) {}
+
+  void Visit(const FileEntry& entry) override {
+    if (!output_.good()) output_.clear();
+    lines_.Write(output_, entry);
+  }
+
+ private:
+  std::wostream& output_;
+  BodyFileLineWriter lines_;
 };
 
 }  // namespace
@@ -47,7 +64,9 @@ ErrorCode ListFiles(NtfsVolume& volume, std::u16string_view physicalName,
 
 ErrorCode ListMountedVolume(NtfsVolume& volume, const ScanSettings& settings,
                             bool positionsAreRecordNumbers, std::wostream& output) {
-  ListingWriter writer(output, settings, volume);
+  ListingWriter listing(output, settings, volume);
+  BodyFileWriter bodyFile(output, settings, volume);
+  EntryVisitor& writer = settings.bodyFile ? static_cast<EntryVisitor&>(bodyFile) : listing;
   const ErrorCode scan =
       ScanEntries(volume, settings, positionsAreRecordNumbers, writer, volume.diagnosticStream());
   // An MFT cut short by the end of the disk lost more than a damaged record.

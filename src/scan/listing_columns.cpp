@@ -62,15 +62,19 @@ void ListingLineWriter::Write(std::wostream& out, const FileEntry& entry) {
   // stream formatting per column, no temporary string per line.
   line_.clear();
   if (ShowsAnyColumn(settings_)) AppendColumns(entry);
-  // On a terminal, control characters in names show as "?".
-  const auto append = IsInteractive(out) ? AppendWideForTerminal : AppendWide;
+  // On a terminal, control characters in names show as "?"; -0 asks for
+  // names exactly as they are, whatever reads them.
+  const bool forTerminal = !settings_.nulTerminated && IsInteractive(out);
+  const auto append = forTerminal ? AppendWideForTerminal : AppendWide;
+  // A record no longer in use (-e) is marked where no name can start.
+  if (entry.deleted) line_.push_back(kDeletedMarker);
   AppendWide(line_, settings_.drivePrefix);
   if (settings_.showDirectory) {
     append(line_, entry.path);
     AppendWide(line_, std::u16string_view(&separator_, 1));
   }
   append(line_, entry.name);
-  line_.push_back(L'\n');
+  line_.push_back(settings_.nulTerminated ? L'\0' : L'\n');
   out.write(line_.data(), static_cast<std::streamsize>(line_.size()));
   EndLine(out);
 }

@@ -12,6 +12,9 @@
 
 namespace skerry {
 
+// Before the drive of a record that is no longer in use (-e): "*D:\old.txt".
+inline constexpr wchar_t kDeletedMarker = L'*';
+
 // The header: the titles of the switched-on columns and "Path", a line feed
 // at the end. Built once per listing.
 std::wstring ListingHeader(const ScanSettings& settings);

@@ -27,7 +27,8 @@ ErrorCode ScanEntries(NtfsVolume& volume, const ScanSettings& settings,
   static const FileNameBlock kNoFileName{};
   EntryReader reader(volume, positionsAreRecordNumbers, diagnostics);
   StreamFilter observer;
-  const bool wantPath = settings.showDirectory || settings.hasDirectoryFilter;
+  const bool wantPath =
+      settings.showDirectory || settings.hasDirectoryFilter || settings.bodyFile;
   FileEntry entry;
   entry.name.reserve(kNameCapacity);
   bool damaged = false;
@@ -45,7 +46,7 @@ ErrorCode ScanEntries(NtfsVolume& volume, const ScanSettings& settings,
       damaged = true;
       continue;
     }
-    if (entry.deleted || entry.name.empty()) continue;
+    if ((entry.deleted && !settings.includeDeleted) || entry.name.empty()) continue;
     // A file whose path could not be followed to the root is still listed,
     // under the orphan marker; for a file in use, what it lost is reported (a
     // deleted file's broken chain is stale data, not damage).

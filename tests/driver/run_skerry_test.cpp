@@ -250,6 +250,21 @@ TEST(RunSkerry, SizeAndStreamCountArguments) {
   }
 }
 
+TEST(RunSkerry, TimelineOptionsAndTheWalkThatCannotFillABodyFile) {
+  const Outcome run = RunWith({u"-0em", u"-f", u"*.txt", u"c:"});
+  ASSERT_EQ(run.calls.size(), 1u);
+  EXPECT_TRUE(run.calls[0].settings.nulTerminated);
+  EXPECT_TRUE(run.calls[0].settings.includeDeleted);
+  EXPECT_TRUE(run.calls[0].settings.bodyFile);
+  EXPECT_EQ(run.calls[0].records, Strings{"Name(*.txt)"});
+
+  const Outcome walk = RunWith({u"-z", u"-m", u"c:\\*.txt"});
+  EXPECT_EQ(walk.status, -1);
+  EXPECT_EQ(walk.err, L"Option -m cannot be used with -z\n");
+  EXPECT_TRUE(walk.calls.empty());
+  EXPECT_TRUE(RunWith({u"-z0", u"c:\\*.txt"}).calls.at(0).settings.nulTerminated);
+}
+
 class ClockAt : public ::testing::Test {
  protected:
   static constexpr int64_t kNow = 4102444800;  // 2100-01-01, past the 32-bit range

@@ -200,6 +200,34 @@ TEST_F(MftRecordTest, DataSizeIsTheUnnamedStreamsElseTheLastStreams) {
   EXPECT_EQ(DataSize(record.fileName), 4321);
 }
 
+// The ids that name a record's contents in a timeline: its $FILE_NAME's, its
+// unnamed $DATA's (not a named one's) and its $I30 index root's. An index root
+// whose name lies outside the record is passed over, never damage.
+TEST_F(MftRecordTest, ContentAttributeIdsAndTheUnnamedStreamsSize) {
+  RecordBuilder builder;
+  builder.StandardInformation(100)
+      .FileName(u"docs", 5, 0x10000000)
+      .Resident(0x90, std::vector<uint8_t>(32), u"$I30")
+      .ResidentData(26, u"stream")
+      .ResidentData(5);
+  std::vector<uint8_t> bytes = builder.Build();
+  const uint16_t ids[] = {1, 3, 7, 8, 9};
+  for (size_t n = 0; n < 5; ++n) StoreLe16(&bytes[builder.AttributeOffset(n) + 14], ids[n]);
+  std::vector<uint8_t> copy = bytes;
+  ASSERT_EQ(Parse(copy), kErrorSuccess);
+  EXPECT_EQ(record.fileNameId, 3);
+  EXPECT_TRUE(record.hasIndexRoot);
+  EXPECT_EQ(record.indexRootId, 7);
+  EXPECT_TRUE(record.hasUnnamedData);
+  EXPECT_EQ(record.unnamedDataId, 9);
+  EXPECT_EQ(record.unnamedDataSize, 5u);
+
+  StoreLe16(&bytes[builder.AttributeOffset(2) + 10], 1020);
+  ASSERT_EQ(Parse(bytes), kErrorSuccess);
+  EXPECT_FALSE(record.hasIndexRoot);
+  EXPECT_TRUE(record.hasUnnamedData);
+}
+
 TEST_F(MftRecordTest, NonResidentDataGivesSizeRunsFragmentsAndSparseness) {
   // 0x31 and 0x21 carry non-zero offsets; 0x01 has none (sparse).
   const std::vector<uint8_t> runList = {0x31, 0x10, 0x00, 0x10, 0x00, 0x21,

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -286,6 +287,46 @@ TEST_F(ListFilesTest, FailedStreamIsClearedBeforeTheNextLine) {
             kErrorSuccess);
   EXPECT_EQ(Header(), L"Path\n");
   EXPECT_TRUE(output.good());
+}
+
+// -e: records no longer in use are listed too, marked, with their paths
+// through a directory that is gone as well; -0: no header, NUL-ended lines.
+TEST_F(ListFilesTest, DeletedRecordsAndNulEndedLinesOnRequest) {
+  TestVolume volume = SampleVolume();
+  volume.Record(37, RecordBuilder()
+                        .InUse(false)
+                        .StandardInformation(kNewYear2000, kArchive)
+                        .FileName(u"gone.txt", 30, kArchive)
+                        .ResidentData(3)
+                        .Build())
+      .Record(38, RecordBuilder()
+                      .InUse(false)
+                      .StandardInformation(kNewYear2000, kArchive)
+                      .FileName(u"old-dir", kRootRecord, kDirectoryFlag)
+                      .Build())
+      .Record(39, RecordBuilder()
+                      .InUse(false)
+                      .StandardInformation(kNewYear2000, kArchive)
+                      .FileName(u"inner.txt", 38, kArchive)
+                      .ResidentData(1)
+                      .Build());
+  ASSERT_EQ(List(volume), kErrorSuccess);
+  EXPECT_EQ(output.str().find(L"gone.txt"), std::wstring::npos);
+
+  settings.includeDeleted = true;
+  settings.nulTerminated = true;
+  ASSERT_EQ(List(volume), kErrorSuccess);
+  const std::wstring text = output.str();
+  EXPECT_EQ(text.rfind(L"C:\\$MFT", 0), 0u) << "no header";
+  // "|" stands for NUL.
+  const auto line = [](std::wstring nulEnded) {
+    std::replace(nulEnded.begin(), nulEnded.end(), L'|', L'\0');
+    return nulEnded;
+  };
+  EXPECT_NE(text.find(line(L"|C:\\Windows\\notepad.exe|")), std::wstring::npos);
+  EXPECT_NE(text.find(line(L"|*C:\\Windows\\gone.txt|")), std::wstring::npos);
+  EXPECT_NE(text.find(line(L"|*C:\\old-dir\\inner.txt|")), std::wstring::npos);
+  EXPECT_EQ(text.find(L'\n'), std::wstring::npos);
 }
 
 }  // namespace

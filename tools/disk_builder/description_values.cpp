@@ -54,6 +54,39 @@ void SplitUnit(const std::string& text, uint64_t& number, std::string& unit) {
   unit = text.substr(digits);
 }
 
+// The part of a word in $'...' after its "$'": C escapes (\n, \t, \e, \\,
+// \', \xHH) make names that a line cannot hold. Returns where the part ends.
+size_t AppendEscaped(const std::string& text, size_t i, std::string& token) {
+  for (;;) {
+    if (i >= text.size()) throw DescriptionError("unterminated $'");
+    const char c = text[i++];
+    if (c == '\'') return i;
+    if (c != '\\') {
+      token.push_back(c);
+      continue;
+    }
+    if (i >= text.size()) throw DescriptionError("unterminated $'");
+    const char e = text[i++];
+    switch (e) {
+      case 'n': token.push_back('\n'); break;
+      case 't': token.push_back('\t'); break;
+      case 'e': token.push_back('\x1b'); break;
+      case '\\': case '\'': token.push_back(e); break;
+      case 'x': {
+        const std::string hex = text.substr(i, 2);
+        if (hex.size() != 2 || hex.find_first_not_of("0123456789abcdefABCDEF") != hex.npos) {
+          throw DescriptionError("bad \\x escape");
+        }
+        token.push_back(static_cast<char>(std::stoi(hex, nullptr, 16)));
+        i += 2;
+        break;
+      }
+      default:
+        throw DescriptionError(std::string("unknown escape \\") + e);
+    }
+  }
+}
+
 }  // namespace
 
 bool SplitLine(const std::string& text, DescriptionLine& line) {
@@ -65,7 +98,9 @@ bool SplitLine(const std::string& text, DescriptionLine& line) {
     if (i >= text.size() || text[i] == '#') break;
     std::string token;
     while (i < text.size() && !IsBlank(text[i])) {
-      if (text[i] == '"') {
+      if (text.compare(i, 2, "$'") == 0) {
+        i = AppendEscaped(text, i + 2, token);
+      } else if (text[i] == '"') {
         const size_t close = text.find('"', i + 1);
         if (close == std::string::npos) throw DescriptionError("unterminated quote");
         token.append(text, i + 1, close - i - 1);
