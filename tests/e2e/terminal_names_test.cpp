@@ -77,7 +77,7 @@ TEST(TerminalNames, EscapeSequencesShowAsQuestionMarksOnATerminalAndPassIntoAFil
   EXPECT_NE(screen.find("x:\\a?[2Jb?c?d.txt"), std::string::npos) << screen;
   EXPECT_NE(screen.find("x:\\locked?]0;title?"), std::string::npos) << screen;
   // -0 asks for names exactly as they are, even on a terminal.
-  const std::string exact = RunOnTerminal(devices.path(), {"-0", "-z", "x:"});
+  const std::string exact = RunOnTerminal(devices.path(), {e2e::kSkerryBinary, "-0", "-z", "x:"});
   EXPECT_NE(exact.find("x:\\" + kHostileName + '\0'), std::string::npos) << exact;
 
   EXPECT_EQ(redirected.out, "x:\\" + kHostileName + "\n");

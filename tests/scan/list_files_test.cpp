@@ -301,6 +301,7 @@ TEST_F(ListFilesTest, DeletedRecordsAndNulEndedLinesOnRequest) {
                         .Build())
       .Record(38, RecordBuilder()
                       .InUse(false)
+                      .DirectoryRecord(true)
                       .StandardInformation(kNewYear2000, kArchive)
                       .FileName(u"old-dir", kRootRecord, kDirectoryFlag)
                       .Build())
