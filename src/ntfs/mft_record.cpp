@@ -106,7 +106,6 @@ ErrorCode MFTRecord::Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, 
   fileNameId = 0;
   unnamedDataId = 0;
   indexRootId = 0;
-  unnamedDataSize = 0;
   hasUnnamedData = false;
   hasIndexRoot = false;
   if (bufferSize_ < kRecordHeaderSize) throw BlockException();
@@ -283,12 +282,7 @@ void MFTRecord::NoteStreamIds(uint32_t type) {
   const uint16_t id = record.le16(attributeOffset_ + kAttrId);
   if (type == kAttributeData) {
     if (nameLength != 0 || hasUnnamedData) return;
-    const bool resident = record.u8(attributeOffset_ + kAttrNonResident) == 0;
-    const size_t sizeField = resident ? kAttrValueLength : kAttrDataSize;
-    if (!record.Contains(uint64_t{attributeOffset_} + sizeField, resident ? 4 : 8)) return;
     unnamedDataId = id;
-    unnamedDataSize = resident ? record.le32(attributeOffset_ + sizeField)
-                               : record.le64(attributeOffset_ + sizeField);
     hasUnnamedData = true;
     return;
   }

@@ -131,8 +131,6 @@ class MFTRecord final : public FileDescription {
   uint16_t fileNameId = 0;
   uint16_t unnamedDataId = 0;
   uint16_t indexRootId = 0;
-  // The unnamed $DATA's size (its value's length when resident).
-  uint64_t unnamedDataSize = 0;
   bool hasUnnamedData = false;
   bool hasIndexRoot = false;
   // The disk, for reading attribute contents; not owned.

@@ -80,7 +80,7 @@ void BodyFileLineWriter::AppendLine(const FileEntry& entry, bool fileNameTimes, 
   lines_ += L"|0|0|";
   // The $FILE_NAME line gives that attribute's size, as other tools do.
   lines_ += DecimalText(fileNameTimes ? kFileNameFixedSize + 2 * uint64_t{entry.name.size()}
-                                      : entry.contentSize)
+                                      : entry.size)
                 .View();
   const uint64_t times[4] = {
       fileNameTimes ? entry.nameAccessed : entry.accessed,

@@ -43,7 +43,6 @@ struct FileEntry final : FileDescription {
   uint32_t contentType = 0;     // 0x80 ($DATA), 0x90 ($INDEX_ROOT) or 0: not in this record
   uint16_t contentId = 0;       // that attribute's id
   uint16_t fileNameId = 0;      // the id of the $FILE_NAME the name comes from
-  uint64_t contentSize = 0;     // the unnamed $DATA's size, else `size`
 
   uint32_t DataStreamCount() const override { return dataCount; }
   std::u16string_view DirectoryPath() const override { return path; }

@@ -25,7 +25,6 @@ void FillTimelineFields(const MFTRecord& record, uint64_t recordNumber, FileEntr
   const bool directory = (fileName.le32(kFnFlags) & kFileNameDirectoryFlag) != 0;
   entry.contentType = 0;
   entry.contentId = 0;
-  entry.contentSize = record.hasUnnamedData ? record.unnamedDataSize : entry.size;
   if (directory && record.hasIndexRoot) {
     entry.contentType = kAttributeIndexRoot;
     entry.contentId = record.indexRootId;

@@ -36,7 +36,7 @@ TEST(BodyFileLines, ModeInodeAndNamesAsTimelineToolsRead) {
   entry.fileNameId = 3;
   entry.attributes = kFileNameDirectoryFlag | 0x1 | 0x2;
   entry.deleted = true;
-  entry.contentSize = 12;
+  entry.size = 12;
   entry.accessed = kUnixEpoch + 4 * kSecond;
   entry.modified = kUnixEpoch + 3 * kSecond;
   entry.mftChanged = kUnixEpoch + 2 * kSecond;
