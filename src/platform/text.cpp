@@ -24,6 +24,9 @@ char32_t NextCodePoint(std::u16string_view text, size_t& i) {
   return c;
 }
 
+}  // namespace
+
+
 void AppendUtf16(std::u16string& out, char32_t cp) {
   if (cp >= kFirstSupplementary) {
     out.push_back(HighSurrogateOf(cp));
@@ -33,49 +36,46 @@ void AppendUtf16(std::u16string& out, char32_t cp) {
   }
 }
 
-}  // namespace
+size_t DecodeUtf8(std::string_view bytes, char32_t& codePoint) {
+  if (bytes.empty()) return 0;
+  const auto b = static_cast<unsigned char>(bytes[0]);
+  size_t length = 0;
+  char32_t minimum = 0;
+  if (b < 0x80) {
+    codePoint = b;
+    return 1;
+  } else if ((b & 0xE0) == 0xC0) {
+    length = 2, codePoint = b & 0x1F, minimum = 0x80;
+  } else if ((b & 0xF0) == 0xE0) {
+    length = 3, codePoint = b & 0x0F, minimum = 0x800;
+  } else if ((b & 0xF8) == 0xF0) {
+    length = 4, codePoint = b & 0x07, minimum = kFirstSupplementary;
+  } else {
+    return 0;
+  }
+  if (length > bytes.size()) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    const auto next = static_cast<unsigned char>(bytes[k]);
+    if ((next & 0xC0) != 0x80) return 0;
+    codePoint = (codePoint << 6) | (next & 0x3F);
+  }
+  if (codePoint < minimum || codePoint > 0x10FFFF || IsSurrogate(codePoint)) return 0;
+  return length;
+}
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
   std::u16string out;
   out.reserve(utf8.size());
-  size_t i = 0;
-  while (i < utf8.size()) {
-    unsigned char b = static_cast<unsigned char>(utf8[i]);
-    if (b < 0x80) {
-      out.push_back(b);
-      ++i;
-      continue;
-    }
-    int extra = 0;
+  while (!utf8.empty()) {
     char32_t cp = 0;
-    char32_t minimum = 0;
-    if ((b & 0xE0) == 0xC0) {
-      extra = 1, cp = b & 0x1F, minimum = 0x80;
-    } else if ((b & 0xF0) == 0xE0) {
-      extra = 2, cp = b & 0x0F, minimum = 0x800;
-    } else if ((b & 0xF8) == 0xF0) {
-      extra = 3, cp = b & 0x07, minimum = kFirstSupplementary;
-    } else {
+    const size_t length = DecodeUtf8(utf8, cp);
+    if (length == 0) {
       out.push_back(char16_t(kReplacement));
-      ++i;
-      continue;
-    }
-    size_t j = i + 1;
-    bool valid = true;
-    for (int k = 0; k < extra; ++k, ++j) {
-      if (j >= utf8.size() || (static_cast<unsigned char>(utf8[j]) & 0xC0) != 0x80) {
-        valid = false;
-        break;
-      }
-      cp = (cp << 6) | (static_cast<unsigned char>(utf8[j]) & 0x3F);
-    }
-    if (!valid || cp < minimum || cp > 0x10FFFF || IsSurrogate(cp)) {
-      out.push_back(char16_t(kReplacement));
-      ++i;  // resynchronise on the next byte
+      utf8.remove_prefix(1);  // resynchronise on the next byte
       continue;
     }
     AppendUtf16(out, cp);
-    i = j;
+    utf8.remove_prefix(length);
   }
   return out;
 }

@@ -11,6 +11,12 @@ namespace skerry {
 
 // Invalid bytes become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view utf8);
+// The valid UTF-8 sequence at the start of `bytes`: its length (1 to 4) and
+// code point, or 0 when it is not one (cut short, overlong, a surrogate or
+// past U+10FFFF).
+size_t DecodeUtf8(std::string_view bytes, char32_t& codePoint);
+// Appends one code point as UTF-16, a surrogate pair above U+FFFF.
+void AppendUtf16(std::u16string& out, char32_t codePoint);
 // Unpaired surrogates become U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view utf16);
 // Appends one code point as UTF-8; a surrogate or a value past U+10FFFF becomes U+FFFD.

@@ -1,5 +1,6 @@
 #include "scan/body_file_line.h"
 
+#include "platform/clock.h"
 #include "platform/line_end.h"
 #include "platform/text.h"
 #include "scan/column_text.h"
@@ -7,8 +8,8 @@
 namespace skerry {
 namespace {
 
-constexpr int64_t kFileTimeUnitsPerSecond = 10000000;
-constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
+constexpr int64_t kFileTimeUnitsPerSecond = kFileTimeTicksPerSecond;
+constexpr int64_t kSecondsFrom1601To1970 = kUnixEpochAsFileTimeSeconds;
 constexpr uint32_t kAttributeReadOnly = 0x1;
 constexpr uint32_t kAttributeHidden = 0x2;
 // The fixed fields of a $FILE_NAME value before its name.
@@ -79,9 +80,9 @@ void BodyFileLineWriter::AppendLine(const FileEntry& entry, bool fileNameTimes, 
   AppendMode(lines_, entry);
   lines_ += L"|0|0|";
   // The $FILE_NAME line gives that attribute's size, as other tools do.
-  lines_ += DecimalText(fileNameTimes ? kFileNameFixedSize + 2 * uint64_t{entry.name.size()}
-                                      : entry.size)
-                .View();
+  lines_ +=
+      DecimalText(fileNameTimes ? kFileNameFixedSize + 2 * uint64_t{entry.name.size()} : entry.size)
+          .View();
   const uint64_t times[4] = {
       fileNameTimes ? entry.nameAccessed : entry.accessed,
       fileNameTimes ? entry.nameModified : entry.modified,

@@ -15,65 +15,32 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/clock.h"
 #include "platform/directory_search.h"
 #include "platform/posix/device_directory.h"
 #include "platform/posix/errno_mapping.h"
 #include "platform/text.h"
+#include "platform/utf16.h"
 
 namespace skerry {
 namespace {
 
 constexpr char16_t kEscapeBase = 0xDC00;
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
-// Length of the valid UTF-8 sequence at `s` (1 to 4), or 0 when it is not one.
-size_t ValidUtf8Length(const unsigned char* s, size_t available, char32_t& cp) {
-  unsigned char b = s[0];
-  size_t length;
-  char32_t minimum;
-  if (b < 0x80) {
-    cp = b;
-    return 1;
-  } else if ((b & 0xE0) == 0xC0) {
-    length = 2, cp = b & 0x1F, minimum = 0x80;
-  } else if ((b & 0xF0) == 0xE0) {
-    length = 3, cp = b & 0x0F, minimum = 0x800;
-  } else if ((b & 0xF8) == 0xF0) {
-    length = 4, cp = b & 0x07, minimum = 0x10000;
-  } else {
-    return 0;
-  }
-  if (length > available) return 0;
-  for (size_t k = 1; k < length; ++k) {
-    if ((s[k] & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (s[k] & 0x3F);
-  }
-  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return length;
-}
-
 // Replaces `out` with the UTF-16 form of a Linux name, reusing its capacity.
 void NativeNameToUtf16(const char* name, std::u16string& out) {
   out.clear();
-  const auto* s = reinterpret_cast<const unsigned char*>(name);
-  size_t remaining = std::strlen(name);
-  while (remaining > 0) {
+  std::string_view rest(name);
+  while (!rest.empty()) {
     char32_t cp = 0;
-    size_t length = ValidUtf8Length(s, remaining, cp);
+    size_t length = DecodeUtf8(rest, cp);
     if (length == 0 || cp == u'\\') {
-      out.push_back(static_cast<char16_t>(kEscapeBase + s[0]));
+      out.push_back(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(rest[0])));
       length = 1;
-    } else if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
     } else {
-      out.push_back(static_cast<char16_t>(cp));
+      AppendUtf16(out, cp);
     }
-    s += length;
-    remaining -= length;
+    rest.remove_prefix(length);
   }
 }
 
@@ -87,10 +54,10 @@ void AppendNativePath(std::u16string_view path, std::string& out) {
     } else if (c >= kEscapeBase && c <= kEscapeBase + 0xFF) {
       out.push_back(static_cast<char>(c - kEscapeBase));
     } else if (IsHighSurrogate(c) && i + 1 < path.size() && IsLowSurrogate(path[i + 1])) {
-      AppendUtf8(out, 0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(path[i + 1]) - 0xDC00));
+      AppendUtf8(out, JoinSurrogates(c, path[i + 1]));
       ++i;
     } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
-      AppendUtf8(out, 0xFFFD);
+      AppendUtf8(out, kReplacementCharacter);
     } else {
       AppendUtf8(out, c);
     }
@@ -191,8 +158,8 @@ int OpenDirectory(const std::string& path) {
   return base;
 }
 
-constexpr uint64_t kTicksPerSecond = 10000000;
-constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
+constexpr uint64_t kTicksPerSecond = kFileTimeTicksPerSecond;
+constexpr int64_t kSecondsFrom1601To1970 = kUnixEpochAsFileTimeSeconds;
 
 // Times before 1601 become 0 and times past FILETIME's range its largest value.
 uint64_t FileTimeFromTimespec(const struct timespec& t) {
