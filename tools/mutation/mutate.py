@@ -1,0 +1,637 @@
+#!/usr/bin/env python3
+"""Mutation test: damages copies of builder disks and checks what skerry says.
+
+For each disk description it builds the sound image, learns its layout and
+skerry's listing of every NTFS volume on it, then many times: damages one
+scratch copy in place (bytes flipped, fields and ranges overwritten, the file
+truncated) in a region found from the disk's own structures, runs skerry on
+every volume under a time and memory limit, checks the result, and restores
+the copy. See README.md for the invariant and how to run it for hours.
+"""
+
+import argparse
+import collections
+import os
+import random
+import re
+import resource
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import ntfs_layout as nl  # noqa: E402
+
+LISTING_OPTIONS = ["-#IST"]
+PATH_START = re.compile(r"([A-Z]):\\")
+ENOMEM_TEXT = "Not enough memory resources"
+
+# --- running skerry -----------------------------------------------------------
+
+
+class Run:
+    def __init__(self, status, out, err, outcome, seconds):
+        self.status, self.out, self.err = status, out, err
+        self.outcome = outcome  # "exit", "crash", "hang" or "memory"
+        self.seconds = seconds
+
+
+def run_skerry(skerry, devices, letters, timeout, memory_mb):
+    def limit():
+        limit_bytes = memory_mb << 20
+        resource.setrlimit(resource.RLIMIT_AS, (limit_bytes, limit_bytes))
+        resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
+
+    env = dict(os.environ, SKERRY_DOSDEVICES=devices, TZ="UTC", LANG="C.UTF-8", LC_ALL="C.UTF-8")
+    started = time.monotonic()
+    process = subprocess.Popen([skerry] + LISTING_OPTIONS + [f"{x}:" for x in letters],
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env,
+                               preexec_fn=limit, start_new_session=True)
+    try:
+        out, err = process.communicate(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        os.killpg(process.pid, signal.SIGKILL)
+        out, err = process.communicate()
+        return Run(None, out, err, "hang", time.monotonic() - started)
+    seconds = time.monotonic() - started
+    out = out.decode("utf-8", "surrogateescape")
+    err = err.decode("utf-8", "surrogateescape")
+    if process.returncode < 0:
+        return Run(process.returncode, out, err, "crash", seconds)
+    if ENOMEM_TEXT in err or ENOMEM_TEXT in out or "bad_alloc" in err:
+        return Run(process.returncode, out, err, "memory", seconds)
+    return Run(process.returncode, out, err, "exit", seconds)
+
+
+def parse_line(line):
+    """(drive letter, parent record, components after the drive) of a listing
+    line, or None for a line that is not a file's."""
+    match = PATH_START.search(line)
+    if not match:
+        return None
+    head = line[:match.start()].split()
+    parent = int(head[0]) if head and head[0].isdigit() else None
+    return match.group(1), parent, line[match.end():].split("\\")
+
+
+# --- the disk under test ------------------------------------------------------
+
+
+class Disk:
+    def __init__(self, args, description):
+        self.name = os.path.splitext(os.path.basename(description))[0]
+        work = os.path.join(args.work, self.name)
+        os.makedirs(work, exist_ok=True)
+        self.args = args
+        self.pristine = os.path.join(work, "sound.img")
+        self.scratch = os.path.join(work, "scratch.img")
+        self.devices = os.path.join(work, "devices")
+        self._build(description)
+        shutil.copyfile(self.pristine, self.scratch)
+        self.size = os.path.getsize(self.pristine)
+        with open(self.pristine, "rb") as image:
+            self.layout = nl.read_disk_layout(image, self.size)
+            self.volumes = []
+            for partition in self.layout.partitions:
+                try:
+                    self.volumes.append(nl.Volume(image, partition.start))
+                except (ValueError, IndexError):
+                    pass
+        self.image = open(self.scratch, "r+b")
+        self.pristine_image = open(self.pristine, "rb")
+        self._find_drives()
+        self.sound = self.run()
+        if self.sound.outcome != "exit" or self.sound.status != 0:
+            sys.exit(f"{self.name}: skerry fails on the sound disk:\n{self.sound.err}")
+        self.sound_lines = collections.Counter(self.sound.out.splitlines())
+        self._map_lines()
+        self.regions = self._regions()
+
+    def _build(self, description):
+        manifest = self.pristine + ".manifest"
+        inputs = [description, self.args.builder]
+        if os.path.exists(manifest) and all(
+                os.path.getmtime(self.pristine) >= os.path.getmtime(x) for x in inputs):
+            return
+        result = subprocess.run([self.args.builder, description, self.pristine],
+                                capture_output=True, text=True)
+        if result.returncode != 0:
+            sys.exit(f"the disk builder failed on {description}:\n{result.stderr}")
+
+    def _link(self, letter, partition):
+        path = os.path.join(self.devices, f"{letter.lower()}::")
+        if os.path.lexists(path):
+            os.unlink(path)
+        os.symlink(f"physicaldrive1/partition{partition}", path)
+
+    def _find_drives(self):
+        """Which partition numbers skerry lists a volume for, and which volume
+        each is: a number is matched to the volume whose boot sector, once
+        damaged, makes it fail. This holds whatever numbering skerry uses."""
+        shutil.rmtree(self.devices, ignore_errors=True)
+        os.makedirs(self.devices)
+        os.symlink(os.path.abspath(self.scratch), os.path.join(self.devices, "physicaldrive1"))
+        numbers = []
+        for number in range(1, len(self.layout.partitions) + 3):
+            self._link("D", number)
+            run = run_skerry(self.args.skerry, self.devices, ["D"], self.args.timeout,
+                             self.args.memory_mb)
+            if run.outcome == "exit" and run.status == 0 and PATH_START.search(run.out):
+                numbers.append(number)
+        self.letters = [chr(ord("D") + i) for i in range(len(numbers))]
+        for letter, number in zip(self.letters, numbers):
+            self._link(letter, number)
+        self.volume_of = {}
+        for index, volume in enumerate(self.volumes):
+            restore = self.write(volume.boot_offset + 3, b"\0" * 8)
+            run = self.run()
+            self.restore(restore)
+            for letter in self.letters:
+                if f"{letter}:\\" not in run.out:
+                    self.volume_of[letter] = index
+        if not self.letters or sorted(self.volume_of) != self.letters:
+            sys.exit(f"{self.name}: cannot match drives {self.letters} to volumes")
+
+    def _map_lines(self):
+        """For each line of the sound listing, the records it depends on: its
+        own (by parent and name), its extensions and every ancestor directory
+        of every name it has."""
+        self.line_records = {}
+        self.unmapped = 0
+        indexes = {}
+        for line in self.sound_lines:
+            parsed = parse_line(line)
+            if parsed is None:
+                continue
+            letter, parent, parts = parsed
+            volume = self.volumes[self.volume_of[letter]]
+            if id(volume) not in indexes:
+                indexes[id(volume)] = self._name_index(volume)
+            names, parents = indexes[id(volume)]
+            number = names.get((parent, parts[-1]))
+            if number is None:
+                self.unmapped += 1
+                continue
+            self.line_records[line] = (letter, self._depends(parents, number))
+
+    @staticmethod
+    def _name_index(volume):
+        names, parents = {}, collections.defaultdict(set)
+        for record in volume.records:
+            if record.sound and record.flags & nl.FLAG_IN_USE:
+                owner = record.base or record.number
+                for parent, _, name, _ in record.names:
+                    names.setdefault((parent, name), owner)
+                    parents[owner].add(parent)
+        return names, parents
+
+    @staticmethod
+    def _depends(parents, number):
+        seen, todo = set(), [number]
+        while todo:
+            current = todo.pop()
+            if current not in seen:
+                seen.add(current)
+                todo.extend(parents.get(current, ()))
+        return seen
+
+    # Writes `data` at `offset` of the scratch copy; returns what restores it.
+    def write(self, offset, data):
+        data = bytes(data)[:max(0, self.size - offset)]
+        self.image.seek(offset)
+        old = self.image.read(len(data))
+        self.image.seek(offset)
+        self.image.write(data)
+        self.image.flush()
+        return ("bytes", offset, old)
+
+    def truncate(self, offset):
+        self.image.truncate(offset)
+        self.image.flush()
+        return ("tail", offset, None)
+
+    def restore(self, undo):
+        kind, offset, old = undo
+        if kind == "bytes":
+            self.image.seek(offset)
+            self.image.write(old)
+        else:
+            self.pristine_image.seek(offset)
+            self.image.seek(offset)
+            while True:
+                chunk = self.pristine_image.read(1 << 22)
+                if not chunk:
+                    break
+                self.image.write(chunk)
+        self.image.flush()
+
+    def scratch_is_sound(self):
+        self.image.flush()
+        with open(self.scratch, "rb") as a, open(self.pristine, "rb") as b:
+            while True:
+                x, y = a.read(1 << 22), b.read(1 << 22)
+                if x != y:
+                    return False
+                if not x:
+                    return True
+
+    def run(self):
+        return run_skerry(self.args.skerry, self.devices, self.letters, self.args.timeout,
+                          self.args.memory_mb)
+
+    # --- regions -----------------------------------------------------------------
+
+    def _regions(self):
+        regions = collections.defaultdict(list)
+        for kind, offset, length in self.layout.table_regions:
+            regions["table"].append((kind, None, offset, length, None))
+        for index, volume in enumerate(self.volumes):
+            if index not in self.volume_of.values():
+                continue
+            regions["boot"].append(("boot", index, volume.boot_offset, 512, None))
+            regions["boot-backup"].append(("boot-backup", index, volume.backup_boot_offset, 512,
+                                           None))
+            for record in volume.records:
+                where = volume.record_offsets[record.number]
+                if record.number == 0:
+                    kind = "record0"
+                elif not record.sound or not record.flags & nl.FLAG_IN_USE:
+                    kind = "free-record"
+                elif record.flags & nl.FLAG_DIRECTORY:
+                    kind = "dir-record"
+                else:
+                    kind = "file-record"
+                regions[kind].append((kind, index, where, volume.record_bytes, record))
+                for offset, length in record.owned_extents:
+                    if (offset, length) not in record.attribute_list:
+                        regions["index"].append(("index", index, offset, length, None))
+                for offset, length in record.attribute_list:
+                    regions["attr-list"].append(("attr-list", index, offset, length, None))
+        return regions
+
+    def affected(self, start, end):
+        """Per volume index, the records whose bytes lie in [start, end)."""
+        touched = collections.defaultdict(set)
+        for index, volume in enumerate(self.volumes):
+            for record in volume.records:
+                where = volume.record_offsets[record.number]
+                extents = [(where, volume.record_bytes)] + record.owned_extents
+                if any(offset < end and start < offset + length for offset, length in extents):
+                    touched[index].add(record.number)
+                    if record.base:
+                        touched[index].add(record.base)
+        return touched
+
+
+# --- mutations -----------------------------------------------------------------
+
+WEIGHTS = {"table": 12, "boot": 6, "boot-backup": 2, "record0": 8, "dir-record": 18,
+           "file-record": 18, "free-record": 5, "index": 10, "attr-list": 6, "truncate": 4}
+
+BOOT_FIELDS = [(3, 8), (11, 2), (13, 1), (14, 2), (21, 1), (40, 8), (48, 8), (56, 8), (64, 1),
+               (68, 1), (72, 8), (510, 2)]
+PARTITION_ENTRY_FIELDS = [(0, 1), (4, 1), (8, 4), (12, 4)]
+GPT_HEADER_FIELDS = [(8, 4), (12, 4), (16, 4), (24, 8), (32, 8), (40, 8), (48, 8), (72, 8),
+                     (80, 4), (84, 4), (88, 4)]
+GPT_ENTRY_FIELDS = [(0, 16), (32, 8), (40, 8), (48, 8)]
+RECORD_HEADER_FIELDS = [(4, 2), (6, 2), (16, 2), (20, 2), (22, 2), (24, 4), (28, 4), (32, 8),
+                        (40, 2)]
+
+
+def interesting(rng, current, width):
+    bits = 8 * width
+    mask = (1 << bits) - 1
+    choices = [0, 1, current + 1, current - 1, current ^ (1 << rng.randrange(bits)),
+               rng.getrandbits(bits), mask, 1 << (bits - 1), current * 2, current // 2,
+               rng.randrange(64), current + rng.randrange(-1024, 1025)]
+    return rng.choice(choices) & mask
+
+
+class Mutation:
+    def __init__(self, kind, region, offset, length, how):
+        self.kind, self.region, self.offset, self.length, self.how = kind, region, offset, length, how
+
+    def __str__(self):
+        return f"{self.region}/{self.kind} {self.how} at {self.offset:#x}+{self.length}"
+
+
+def field_write(disk, rng, offset, width):
+    disk.image.seek(offset)
+    current = int.from_bytes(disk.image.read(width), "little")
+    value = interesting(rng, current, width)
+    return value.to_bytes(width, "little"), f"{current:#x}->{value:#x}"
+
+
+def choose_mutation(disk, rng):
+    classes = [c for c in WEIGHTS if c == "truncate" or disk.regions.get(c)]
+    region_class = rng.choices(classes, [WEIGHTS[c] for c in classes])[0]
+    if region_class == "truncate":
+        return truncation(disk, rng)
+    kind, volume, start, length, record = rng.choice(disk.regions[region_class])
+    roll = rng.random()
+    if record is not None and roll < 0.5:
+        return record_mutation(disk, rng, kind, volume, start, record)
+    if roll < 0.75:
+        fields = {"boot": BOOT_FIELDS, "boot-backup": BOOT_FIELDS, "gpt-header": GPT_HEADER_FIELDS,
+                  "gpt-backup": GPT_HEADER_FIELDS}.get(kind)
+        if kind in ("mbr", "ebr"):
+            entry = 16 * rng.randrange(4 if kind == "mbr" else 2)
+            fields = [(entry + o, w) for o, w in PARTITION_ENTRY_FIELDS]
+        if kind == "gpt-entries":
+            entry = 128 * rng.randrange(max(1, length // 128))
+            fields = [(entry + o, w) for o, w in GPT_ENTRY_FIELDS]
+        if kind == "gpt-backup" and length > 92:
+            fields = None
+        if fields:
+            offset, width = rng.choice(fields)
+            data, how = field_write(disk, rng, start + offset, width)
+            return Mutation("field", kind, start + offset, width, how), data
+    return byte_mutation(disk, rng, kind, start, length)
+
+
+def byte_mutation(disk, rng, kind, start, length):
+    roll = rng.random()
+    if roll < 0.4:
+        offset = start + rng.randrange(length)
+        disk.image.seek(offset)
+        data = bytearray(disk.image.read(1))
+        for _ in range(rng.randint(1, 3)):
+            data[0] ^= 1 << rng.randrange(8)
+        return Mutation("flip", kind, offset, 1, f"^{data[0]:#04x}"), data
+    count = min(length, rng.choice([1, 2, 4, 8, rng.randint(1, 64), rng.randint(1, 512)]))
+    offset = start + rng.randrange(length - count + 1)
+    fill = rng.choice(["random", "zero", "ones"])
+    data = {"random": bytes(rng.getrandbits(8) for _ in range(count)), "zero": bytes(count),
+            "ones": b"\xff" * count}[fill]
+    return Mutation("overwrite", kind, offset, count, fill), data
+
+
+def record_mutation(disk, rng, kind, volume_index, start, record):
+    """Damage aimed at what a record parser decides on: its header fields,
+    attribute lengths and offsets, file-name parents and lengths, run lists."""
+    volume = disk.volumes[volume_index]
+    roll = rng.random()
+    names = [a for a in record.attributes if a[0] == nl.ATTR_FILE_NAME]
+    if roll < 0.25 and names:
+        _, offset, _, value = rng.choice(names)
+        target = rng.choice(volume.records)
+        sequence = rng.choice([target.sequence, 0, rng.getrandbits(16)])
+        reference = target.number | sequence << 48
+        where = start + offset + value
+        return (Mutation("parent", kind, where, 8, f"-> {target.number}/{sequence}"),
+                reference.to_bytes(8, "little"))
+    if roll < 0.35 and names:
+        _, offset, _, value = rng.choice(names)
+        where = start + offset + value + 64
+        data, how = field_write(disk, rng, where, 1)
+        return Mutation("name-length", kind, where, 1, how), data
+    if roll < 0.6 and record.attributes:
+        _, offset, length, inner = rng.choice(record.attributes)
+        field = rng.choice([(4, 4), (8, 1), (9, 1), (10, 2), (16, 4), (20, 2), (32, 2),
+                            (40, 8), (48, 8)])
+        if field[0] + field[1] <= length:
+            data, how = field_write(disk, rng, start + offset + field[0], field[1])
+            return Mutation("attribute", kind, start + offset + field[0], field[1],
+                            f"+{field[0]} {how}"), data
+    if roll < 0.75:
+        non_resident = [a for a in record.attributes if a[3] and a[2] > a[3] and
+                        disk_byte(disk, start + a[1] + 8)]
+        if non_resident:
+            _, offset, length, runs = rng.choice(non_resident)
+            return byte_mutation(disk, rng, kind, start + offset + runs, length - runs)
+    offset, width = rng.choice(RECORD_HEADER_FIELDS)
+    data, how = field_write(disk, rng, start + offset, width)
+    return Mutation("header", kind, start + offset, width, how), data
+
+
+def disk_byte(disk, offset):
+    disk.image.seek(offset)
+    return disk.image.read(1)[0]
+
+
+def truncation(disk, rng):
+    choices = []
+    for index in disk.volume_of.values():
+        volume = disk.volumes[index]
+        choices += [(o, l) for o, l in volume.mft_extents]
+        choices.append((volume.offset, volume.sectors * 512 + 512))
+    for entries in disk.regions.get("index", []):
+        choices.append((entries[2], entries[3]))
+    choices.append((0, disk.size))
+    start, length = rng.choice(choices)
+    point = min(disk.size - 1, start + rng.randrange(max(1, length)))
+    if rng.random() < 0.5:
+        point -= point % 512
+    return Mutation("truncate", "truncate", point, disk.size - point, ""), None
+
+
+# --- judging a run -------------------------------------------------------------
+
+
+class Verdict:
+    def __init__(self):
+        self.lost = []      # sound lines that changed although nothing they depend on did
+        self.invented = []  # lines whose path runs through what is not an in-use directory
+
+
+def judge(disk, mutation, run, orphan_marker):
+    verdict = Verdict()
+    end = disk.size if mutation.kind == "truncate" else mutation.offset + mutation.length
+    touched = disk.affected(mutation.offset, end)
+    touched_by_letter = {x: touched.get(disk.volume_of[x], set()) for x in disk.letters}
+
+    def allowed(line):
+        if line not in disk.line_records:
+            # Header lines and lines not matched to a record: allowed to change
+            # only when the damage hit a record (unmatched lines are few and reported).
+            parsed = parse_line(line)
+            return parsed is not None and bool(touched_by_letter.get(parsed[0]))
+        letter, depends = disk.line_records[line]
+        return bool(depends & touched_by_letter[letter])
+
+    printed = collections.Counter(run.out.splitlines())
+    if run.status == 0:
+        verdict.lost = [line for line, count in disk.sound_lines.items()
+                        if printed[line] < count and not allowed(line)]
+    damaged = {}
+    for line in printed:
+        if line in disk.sound_lines and not allowed(line):
+            continue
+        parsed = parse_line(line)
+        if parsed is None:
+            continue
+        letter, parent, parts = parsed
+        if letter not in disk.volume_of:
+            verdict.invented.append(f"{line.strip()} [no such drive]")
+            continue
+        index = disk.volume_of[letter]
+        if index not in damaged:
+            volume = disk.volumes[index]
+            damaged[index] = volume.read_records(disk.image)
+        fault = path_fault(damaged[index], parent, parts, orphan_marker)
+        if fault:
+            verdict.invented.append(f"{line.strip()} [{fault}]")
+    return verdict
+
+
+def path_fault(records, parent, parts, orphan_marker):
+    """Why the printed path is not real, or None when every directory on it
+    is an in-use directory record whose name and parent are the ones printed,
+    up to the root."""
+    if parent is None:
+        return "no parent number"
+    leaf = parts[-1]
+    remaining = parts[:-1]
+    current = parent
+    sequences = {s for r in records if r.sound and r.flags & nl.FLAG_IN_USE
+                 for p, s, n, _ in r.names if p == parent and n == leaf}
+    for _ in range(len(parts) + 1):
+        if orphan_marker and remaining == [orphan_marker]:
+            return None
+        if current >= len(records):
+            return f"record {current} lies past the MFT"
+        record = records[current]
+        if not record.sound:
+            return f"through damaged record {current}"
+        if not record.flags & nl.FLAG_IN_USE:
+            return f"through free record {current}"
+        if not record.flags & nl.FLAG_DIRECTORY:
+            return f"through file record {current}"
+        if sequences and not (0 in sequences or record.sequence in sequences):
+            return f"through record {current} of another sequence number"
+        if current == nl.ROOT_RECORD:
+            if not remaining or remaining == [""]:
+                return None
+            return "above the root"
+        if not remaining:
+            return f"record {current} shown as the root"
+        name = remaining.pop()
+        links = [(p, s) for p, s, n, _ in record.names if n == name]
+        if not links:
+            return f"record {current} has no name {name!r}"
+        current = links[0][0]
+        sequences = {s for p, s in links if p == current}
+    return "loop"
+
+
+# --- the run ----------------------------------------------------------------------
+
+
+class Tally:
+    def __init__(self):
+        self.counts = collections.Counter()
+        self.by_region = collections.Counter()
+        self.failures = []
+        self.seconds = 0.0
+
+
+def mutate_disk(disk, args, tally, first, count, deadline):
+    for index in range(first, first + count):
+        if deadline and time.monotonic() > deadline:
+            break
+        rng = random.Random(f"{args.seed}/{disk.name}/{index}")
+        mutation, data = choose_mutation(disk, rng)
+        undo = disk.truncate(mutation.offset) if data is None else \
+            disk.write(mutation.offset, data)
+        run = disk.run()
+        tally.seconds += run.seconds
+        tally.counts["mutations"] += 1
+        changed = run.outcome != "exit" or run.status != 0 or run.out != disk.sound.out
+        tally.counts["changed"] += changed
+        failure = None
+        if run.outcome != "exit":
+            failure = run.outcome
+        elif changed:
+            verdict = judge(disk, mutation, run, args.orphan_marker)
+            if verdict.lost:
+                failure = "silent"
+                detail = verdict.lost
+            elif verdict.invented:
+                failure = "invented"
+                detail = verdict.invented
+        if failure:
+            tally.counts[failure] += 1
+            tally.by_region[(failure, mutation.region)] += 1
+            line = (f"{failure.upper()} disk={disk.name} seed={args.seed} index={index} "
+                    f"status={run.status} {mutation}")
+            if failure in ("silent", "invented"):
+                line += f" | {len(detail)} lines, e.g. {detail[0].strip()}"
+            tally.failures.append(line)
+            print(line, flush=True)
+            if args.verbose:
+                print(run.err.strip(), run.out, sep="\n")
+        elif args.verbose:
+            print(f"ok disk={disk.name} index={index} status={run.status} changed={changed} "
+                  f"{mutation}")
+        disk.restore(undo)
+        if tally.counts["mutations"] % 1000 == 0 and not disk.scratch_is_sound():
+            sys.exit(f"{disk.name}: the scratch copy was not restored after index {index}")
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--skerry", required=True, help="the skerry program to test")
+    parser.add_argument("--builder", required=True, help="skerry_disk_builder")
+    parser.add_argument("--work", required=True, help="directory for images (two per disk)")
+    parser.add_argument("--disk", action="append", default=[],
+                        help="a description (tools/disks/NAME.disk or NAME); repeatable")
+    parser.add_argument("--count", type=int, default=200, help="mutations per disk")
+    parser.add_argument("--first", type=int, default=0, help="index of the first mutation")
+    parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--hours", type=float, default=0,
+                        help="run until this much time has passed (cycles through the disks)")
+    parser.add_argument("--timeout", type=float, default=10, help="seconds per run of skerry")
+    parser.add_argument("--memory-mb", type=int, default=512, help="address-space limit")
+    parser.add_argument("--tolerate", type=int, default=0,
+                        help="silent successes and invented paths allowed before failing")
+    parser.add_argument("--orphan-marker", default="$OrphanFiles",
+                        help="path component that stands for an unknown part of a path")
+    parser.add_argument("--verbose", action="store_true", help="print every run")
+    args = parser.parse_args()
+    disks_dir = os.path.join(here, "..", "disks")
+    names = args.disk or ["mbr-extended", "gpt", "fragmented-mft"]
+    descriptions = [d if d.endswith(".disk") else os.path.join(disks_dir, d + ".disk")
+                    for d in names]
+
+    tally = Tally()
+    started = time.monotonic()
+    disks = [Disk(args, d) for d in descriptions]
+    for disk in disks:
+        print(f"{disk.name}: drives {' '.join(disk.letters)}, {sum(disk.sound_lines.values())} "
+              f"lines ({disk.unmapped} not matched to a record), regions "
+              + ", ".join(f"{k} {len(v)}" for k, v in sorted(disk.regions.items())), flush=True)
+    per_disk = collections.defaultdict(Tally)
+    deadline = started + args.hours * 3600 if args.hours else 0
+    first = args.first
+    while True:
+        for disk in disks:
+            before = collections.Counter(tally.counts)
+            mutate_disk(disk, args, tally, first, args.count, deadline)
+            per_disk[disk.name].counts.update(tally.counts - before)
+        first += args.count
+        if not deadline or time.monotonic() > deadline:
+            break
+    for disk in disks:
+        disk.image.close()
+
+    print("\ndisk             mutations  changed   silent invented  crashes    hangs   memory")
+    for name, sub in list(per_disk.items()) + [("all", tally)]:
+        c = sub.counts
+        print(f"{name:<16}{c['mutations']:>10}{c['changed']:>9}{c['silent']:>9}{c['invented']:>9}"
+              f"{c['crash']:>9}{c['hang']:>9}{c['memory']:>9}")
+    if tally.by_region:
+        print("failures by damaged region: " + ", ".join(
+            f"{f} {r} {n}" for (f, r), n in sorted(tally.by_region.items())))
+    mean = tally.seconds / max(1, tally.counts["mutations"])
+    print(f"seed {args.seed}; {time.monotonic() - started:.1f} s in all, "
+          f"skerry {1000 * mean:.1f} ms a run on average")
+    fatal = tally.counts["crash"] + tally.counts["hang"] + tally.counts["memory"]
+    quiet = tally.counts["silent"] + tally.counts["invented"]
+    return 1 if fatal or quiet > args.tolerate else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
