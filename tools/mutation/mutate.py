@@ -11,6 +11,7 @@ the copy. See README.md for the invariant and how to run it for hours.
 
 import argparse
 import collections
+import fcntl
 import os
 import random
 import re
@@ -84,6 +85,12 @@ class Disk:
         self.name = os.path.splitext(os.path.basename(description))[0]
         work = os.path.join(args.work, self.name)
         os.makedirs(work, exist_ok=True)
+        # Two runs on one scratch copy would see each other's damage.
+        self.lock = open(os.path.join(work, "lock"), "w")
+        try:
+            fcntl.flock(self.lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except OSError:
+            sys.exit(f"{work} is in use by another run: give this one its own --work")
         self.args = args
         self.pristine = os.path.join(work, "sound.img")
         self.scratch = os.path.join(work, "scratch.img")
@@ -357,9 +364,10 @@ def byte_mutation(disk, rng, kind, start, length):
         offset = start + rng.randrange(length)
         disk.image.seek(offset)
         data = bytearray(disk.image.read(1))
+        old = data[0]
         for _ in range(rng.randint(1, 3)):
             data[0] ^= 1 << rng.randrange(8)
-        return Mutation("flip", kind, offset, 1, f"^{data[0]:#04x}"), data
+        return Mutation("flip", kind, offset, 1, f"{old:#04x}->{data[0]:#04x}"), data
     count = min(length, rng.choice([1, 2, 4, 8, rng.randint(1, 64), rng.randint(1, 512)]))
     offset = start + rng.randrange(length - count + 1)
     fill = rng.choice(["random", "zero", "ones"])
@@ -440,6 +448,12 @@ def judge(disk, mutation, run, orphan_marker):
     verdict = Verdict()
     end = disk.size if mutation.kind == "truncate" else mutation.offset + mutation.length
     touched = disk.affected(mutation.offset, end)
+    for index, numbers in touched.items():
+        if 0 in numbers:
+            # A smaller data size of $MFT that is still whole records is not
+            # detectable: the records past it are no longer part of the MFT.
+            volume = disk.volumes[index]
+            numbers.update(range(mft_records_claimed(volume, disk.image), len(volume.records)))
     touched_by_letter = {x: touched.get(disk.volume_of[x], set()) for x in disk.letters}
 
     def allowed(line):
@@ -456,6 +470,7 @@ def judge(disk, mutation, run, orphan_marker):
         verdict.lost = [line for line, count in disk.sound_lines.items()
                         if printed[line] < count and not allowed(line)]
     damaged = {}
+    names = {}
     for line in printed:
         if line in disk.sound_lines and not allowed(line):
             continue
@@ -468,25 +483,60 @@ def judge(disk, mutation, run, orphan_marker):
             continue
         index = disk.volume_of[letter]
         if index not in damaged:
-            volume = disk.volumes[index]
-            damaged[index] = volume.read_records(disk.image)
-        fault = path_fault(damaged[index], parent, parts, orphan_marker)
+            damaged[index] = DamagedRecords(disk.volumes[index], disk.image)
+            names[index] = Disk._name_index(disk.volumes[index])[0]
+        records = damaged[index]
+        # The record printed is either the sound disk's record of that name
+        # or one the damage touched: their references give the sequence
+        # number expected of the parent.
+        candidates = set(touched.get(index, ())) | {names[index].get((parent, parts[-1]), 0)}
+        sequences = {s for n in candidates for r in [records[n]]
+                     if r.sound and r.flags & nl.FLAG_IN_USE
+                     for p, s, name, _ in r.names if p == parent and name == parts[-1]}
+        fault = path_fault(records, parent, parts, sequences, orphan_marker)
         if fault:
             verdict.invented.append(f"{line.strip()} [{fault}]")
     return verdict
 
 
-def path_fault(records, parent, parts, orphan_marker):
+def mft_records_claimed(volume, image):
+    """How many records the damaged copy's record 0 says the MFT holds."""
+    raw = nl.read_at(image, volume.record_offsets[0], volume.record_bytes)
+    data, _ = nl.apply_fixups(raw)
+    record = nl.parse_record(0, raw, 0, volume.cluster_bytes, volume.offset)
+    for kind, offset, length, _ in record.attributes:
+        if data and kind == nl.ATTR_DATA and offset + 56 <= len(data) and data[offset + 8]:
+            return min(len(volume.records), nl.le(data, offset + 48, 8) // volume.record_bytes)
+    return len(volume.records)
+
+
+class DamagedRecords:
+    """The damaged copy's records, read where the sound disk has them, as
+    they are asked for."""
+
+    def __init__(self, volume, image):
+        self.volume, self.image, self.cache = volume, image, {}
+
+    def __len__(self):
+        return len(self.volume.record_offsets)
+
+    def __getitem__(self, number):
+        if number not in self.cache:
+            where = self.volume.record_offsets[number]
+            raw = nl.read_at(self.image, where, self.volume.record_bytes)
+            self.cache[number] = nl.parse_record(number, raw, where, self.volume.cluster_bytes,
+                                                 self.volume.offset)
+        return self.cache[number]
+
+
+def path_fault(records, parent, parts, sequences, orphan_marker):
     """Why the printed path is not real, or None when every directory on it
     is an in-use directory record whose name and parent are the ones printed,
     up to the root."""
     if parent is None:
         return "no parent number"
-    leaf = parts[-1]
     remaining = parts[:-1]
     current = parent
-    sequences = {s for r in records if r.sound and r.flags & nl.FLAG_IN_USE
-                 for p, s, n, _ in r.names if p == parent and n == leaf}
     for _ in range(len(parts) + 1):
         if orphan_marker and remaining == [orphan_marker]:
             return None
@@ -522,7 +572,9 @@ def path_fault(records, parent, parts, orphan_marker):
 class Tally:
     def __init__(self):
         self.counts = collections.Counter()
-        self.by_region = collections.Counter()
+        self.by_region = collections.Counter()  # (failure, region)
+        self.region_runs = collections.Counter()
+        self.region_changed = collections.Counter()
         self.failures = []
         self.seconds = 0.0
 
@@ -540,6 +592,8 @@ def mutate_disk(disk, args, tally, first, count, deadline):
         tally.counts["mutations"] += 1
         changed = run.outcome != "exit" or run.status != 0 or run.out != disk.sound.out
         tally.counts["changed"] += changed
+        tally.region_runs[mutation.region] += 1
+        tally.region_changed[mutation.region] += changed
         failure = None
         if run.outcome != "exit":
             failure = run.outcome
@@ -566,6 +620,9 @@ def mutate_disk(disk, args, tally, first, count, deadline):
             print(f"ok disk={disk.name} index={index} status={run.status} changed={changed} "
                   f"{mutation}")
         disk.restore(undo)
+        if tally.counts["mutations"] % 1000 == 0:
+            print("progress: " + ", ".join(f"{k} {v}" for k, v in sorted(tally.counts.items())),
+                  flush=True)
         if tally.counts["mutations"] % 1000 == 0 and not disk.scratch_is_sound():
             sys.exit(f"{disk.name}: the scratch copy was not restored after index {index}")
 
@@ -622,12 +679,18 @@ def main():
         c = sub.counts
         print(f"{name:<16}{c['mutations']:>10}{c['changed']:>9}{c['silent']:>9}{c['invented']:>9}"
               f"{c['crash']:>9}{c['hang']:>9}{c['memory']:>9}")
+    print("by region, runs/changed/failed: " + ", ".join(
+        f"{r} {n}/{tally.region_changed[r]}/"
+        f"{sum(c for (_, x), c in tally.by_region.items() if x == r)}"
+        for r, n in sorted(tally.region_runs.items())))
     if tally.by_region:
-        print("failures by damaged region: " + ", ".join(
+        print("failures by region: " + ", ".join(
             f"{f} {r} {n}" for (f, r), n in sorted(tally.by_region.items())))
     mean = tally.seconds / max(1, tally.counts["mutations"])
     print(f"seed {args.seed}; {time.monotonic() - started:.1f} s in all, "
           f"skerry {1000 * mean:.1f} ms a run on average")
+    if tally.failures:
+        print("replay one: mutate.py ... --disk NAME --seed SEED --first INDEX --count 1 --verbose")
     fatal = tally.counts["crash"] + tally.counts["hang"] + tally.counts["memory"]
     quiet = tally.counts["silent"] + tally.counts["invented"]
     return 1 if fatal or quiet > args.tolerate else 0
