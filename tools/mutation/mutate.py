@@ -114,6 +114,7 @@ class Disk:
             sys.exit(f"{self.name}: skerry fails on the sound disk:\n{self.sound.err}")
         self.sound_lines = collections.Counter(self.sound.out.splitlines())
         self._map_lines()
+        self._check_sound_paths()
         self.regions = self._regions()
 
     def _build(self, description):
@@ -182,6 +183,20 @@ class Disk:
                 self.unmapped += 1
                 continue
             self.line_records[line] = (letter, self._depends(parents, number))
+
+    def _check_sound_paths(self):
+        """The path check must pass every line of the sound listing, or its
+        verdicts on damaged copies mean nothing."""
+        for line in self.sound_lines:
+            parsed = parse_line(line)
+            if parsed is None:
+                continue
+            letter, parent, parts = parsed
+            volume = self.volumes[self.volume_of[letter]]
+            records = DamagedRecords(volume, self.image)
+            fault = path_fault(records, parent, parts, set(), None)
+            if fault:
+                sys.exit(f"{self.name}: the path check rejects the sound line {line!r}: {fault}")
 
     @staticmethod
     def _name_index(volume):
@@ -271,9 +286,8 @@ class Disk:
                 else:
                     kind = "file-record"
                 regions[kind].append((kind, index, where, volume.record_bytes, record))
-                for offset, length in record.owned_extents:
-                    if (offset, length) not in record.attribute_list:
-                        regions["index"].append(("index", index, offset, length, None))
+                for offset, length in record.index_extents:
+                    regions["index"].append(("index", index, offset, length, None))
                 for offset, length in record.attribute_list:
                     regions["attr-list"].append(("attr-list", index, offset, length, None))
         return regions
@@ -619,6 +633,9 @@ def mutate_disk(disk, args, tally, first, count, deadline):
         elif args.verbose:
             print(f"ok disk={disk.name} index={index} status={run.status} changed={changed} "
                   f"{mutation}")
+        if args.keep_damage:
+            print(f"left damaged: {disk.scratch} (drives in {disk.devices})")
+            return
         disk.restore(undo)
         if tally.counts["mutations"] % 1000 == 0:
             print("progress: " + ", ".join(f"{k} {v}" for k, v in sorted(tally.counts.items())),
@@ -647,6 +664,9 @@ def main():
     parser.add_argument("--orphan-marker", default="$OrphanFiles",
                         help="path component that stands for an unknown part of a path")
     parser.add_argument("--verbose", action="store_true", help="print every run")
+    parser.add_argument("--keep-damage", action="store_true",
+                        help="stop after the first mutation and leave the scratch copy damaged "
+                             "(the next run restores it)")
     args = parser.parse_args()
     disks_dir = os.path.join(here, "..", "disks")
     names = args.disk or ["mbr-extended", "gpt", "fragmented-mft"]

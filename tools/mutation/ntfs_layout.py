@@ -17,6 +17,7 @@ ROOT_RECORD = 5
 ATTR_ATTRIBUTE_LIST = 0x20
 ATTR_FILE_NAME = 0x30
 ATTR_DATA = 0x80
+ATTR_INDEX_ALLOCATION = 0xA0
 ATTR_END = 0xFFFFFFFF
 
 FLAG_IN_USE = 0x0001
@@ -182,6 +183,7 @@ class Record:
         self.attributes = []    # (type, offset in record, length, value offset or run-list offset)
         self.owned_extents = []  # disk extents of its non-resident attributes but file data
         self.attribute_list = []  # disk extents of its attribute list (resident or not)
+        self.index_extents = []  # disk extents of its directory index
 
     @property
     def in_use_directory(self):
@@ -222,6 +224,8 @@ def parse_record(number, raw, disk_offset, cluster_bytes, volume_offset):
                     record.owned_extents.extend(runs)
                 if kind == ATTR_ATTRIBUTE_LIST:
                     record.attribute_list.extend(runs)
+                if kind == ATTR_INDEX_ALLOCATION:
+                    record.index_extents.extend(runs)
             else:
                 value_length, value_offset = le(attribute, 16, 4), le(attribute, 20, 2)
                 if value_offset + value_length > length:
