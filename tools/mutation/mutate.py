@@ -293,17 +293,22 @@ class Disk:
         return regions
 
     def affected(self, start, end):
-        """Per volume index, the records whose bytes lie in [start, end)."""
+        """Per volume index, the records whose bytes lie in [start, end), and
+        those and the records whose attributes (index, list) lie there."""
+        in_record = collections.defaultdict(set)
         touched = collections.defaultdict(set)
         for index, volume in enumerate(self.volumes):
             for record in volume.records:
                 where = volume.record_offsets[record.number]
-                extents = [(where, volume.record_bytes)] + record.owned_extents
-                if any(offset < end and start < offset + length for offset, length in extents):
+                own = where < end and start < where + volume.record_bytes
+                if own or any(offset < end and start < offset + length
+                              for offset, length in record.owned_extents):
                     touched[index].add(record.number)
                     if record.base:
                         touched[index].add(record.base)
-        return touched
+                if own:
+                    in_record[index].add(record.number)
+        return in_record, touched
 
 
 # --- mutations -----------------------------------------------------------------
@@ -455,13 +460,14 @@ def truncation(disk, rng):
 class Verdict:
     def __init__(self):
         self.lost = []      # sound lines that changed although nothing they depend on did
+        self.ignored = []   # in-use records the damage broke, while skerry said all was well
         self.invented = []  # lines whose path runs through what is not an in-use directory
 
 
 def judge(disk, mutation, run, orphan_marker):
     verdict = Verdict()
     end = disk.size if mutation.kind == "truncate" else mutation.offset + mutation.length
-    touched = disk.affected(mutation.offset, end)
+    in_record, touched = disk.affected(mutation.offset, end)
     for index, numbers in touched.items():
         if 0 in numbers:
             # A smaller data size of $MFT that is still whole records is not
@@ -481,6 +487,7 @@ def judge(disk, mutation, run, orphan_marker):
 
     printed = collections.Counter(run.out.splitlines())
     if run.status == 0:
+        verdict.ignored = damaged_records(disk, in_record)
         verdict.lost = [line for line, count in disk.sound_lines.items()
                         if printed[line] < count and not allowed(line)]
     damaged = {}
@@ -511,6 +518,26 @@ def judge(disk, mutation, run, orphan_marker):
         if fault:
             verdict.invented.append(f"{line.strip()} [{fault}]")
     return verdict
+
+
+def damaged_records(disk, in_record):
+    """The records, in use on the sound disk, that still carry a record
+    signature but now fail the checks a record must pass: a whole update
+    sequence, attributes that lie inside the record, names that are not empty."""
+    found = []
+    for index, numbers in in_record.items():
+        volume = disk.volumes[index]
+        records = DamagedRecords(volume, disk.image)
+        for number in sorted(numbers):
+            sound = volume.records[number]
+            if not (sound.sound and sound.flags & nl.FLAG_IN_USE):
+                continue
+            raw = nl.read_at(disk.image, volume.record_offsets[number], 4)
+            if raw == b"BAAD":
+                found.append(f"record {number} of volume {index + 1} is marked BAAD")
+            elif raw == b"FILE" and not records[number].sound:
+                found.append(f"record {number} of volume {index + 1}: {records[number].fault}")
+    return found
 
 
 def mft_records_claimed(volume, image):
@@ -558,7 +585,7 @@ def path_fault(records, parent, parts, sequences, orphan_marker):
             return f"record {current} lies past the MFT"
         record = records[current]
         if not record.sound:
-            return f"through damaged record {current}"
+            return f"through damaged record {current} ({record.fault})"
         if not record.flags & nl.FLAG_IN_USE:
             return f"through free record {current}"
         if not record.flags & nl.FLAG_DIRECTORY:
@@ -611,11 +638,14 @@ def mutate_disk(disk, args, tally, first, count, deadline):
         failure = None
         if run.outcome != "exit":
             failure = run.outcome
-        elif changed:
+        else:
             verdict = judge(disk, mutation, run, args.orphan_marker)
             if verdict.lost:
                 failure = "silent"
-                detail = verdict.lost
+                detail = [f"lost: {x.strip()}" for x in verdict.lost]
+            elif verdict.ignored:
+                failure = "silent"
+                detail = verdict.ignored
             elif verdict.invented:
                 failure = "invented"
                 detail = verdict.invented

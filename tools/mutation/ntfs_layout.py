@@ -176,6 +176,7 @@ class Record:
     def __init__(self, number):
         self.number = number
         self.sound = False      # signature, fix-ups and attribute chain all hold
+        self.fault = "no record signature"  # why not, when not
         self.flags = 0
         self.sequence = 0
         self.base = 0           # base record of an extension record, else 0
@@ -195,6 +196,7 @@ def parse_record(number, raw, disk_offset, cluster_bytes, volume_offset):
     if raw[0:4] != b"FILE":
         return record
     data, intact = apply_fixups(raw)
+    record.fault = "update sequence array out of bounds"
     if data is None:
         return record
     try:
@@ -203,6 +205,7 @@ def parse_record(number, raw, disk_offset, cluster_bytes, volume_offset):
         used = le(data, 24, 4)
         record.base = le(data, 32, 8) & 0xFFFFFFFFFFFF
         offset = le(data, 20, 2)
+        record.fault = "first attribute or used size out of bounds"
         if used > len(data) or offset < 24 or offset >= used:
             return record
         while True:
@@ -210,6 +213,7 @@ def parse_record(number, raw, disk_offset, cluster_bytes, volume_offset):
             if kind == ATTR_END:
                 break
             length = le(data, offset + 4, 4)
+            record.fault = f"attribute {kind:#x} at {offset:#x}: length {length:#x}"
             if length < 24 or offset + length > used:
                 return record
             attribute = data[offset:offset + length]
@@ -228,6 +232,7 @@ def parse_record(number, raw, disk_offset, cluster_bytes, volume_offset):
                     record.index_extents.extend(runs)
             else:
                 value_length, value_offset = le(attribute, 16, 4), le(attribute, 20, 2)
+                record.fault = f"attribute {kind:#x} at {offset:#x}: value past its end"
                 if value_offset + value_length > length:
                     return record
                 value = attribute[value_offset:value_offset + value_length]
@@ -236,15 +241,17 @@ def parse_record(number, raw, disk_offset, cluster_bytes, volume_offset):
                 if kind == ATTR_FILE_NAME:
                     reference = le(value, 0, 8)
                     characters = value[64]
+                    record.fault = f"file name at {offset:#x}: {characters} characters"
                     if characters == 0 or 66 + 2 * characters > len(value):
                         return record
                     name = value[66:66 + 2 * characters].decode("utf-16-le", "surrogatepass")
                     record.names.append((reference & 0xFFFFFFFFFFFF, reference >> 48,
                                          name, value[65]))
             offset += length
+        record.fault = None if intact else "torn: a sector's last bytes differ from the update sequence number"
         record.sound = intact
     except (ValueError, IndexError):
-        pass
+        record.fault += " (read past the record)"
     return record
 
 
