@@ -525,7 +525,10 @@ def damaged_records(disk, in_record):
     signature but now fail the checks a record must pass: a whole update
     sequence, attributes that lie inside the record, names that are not empty."""
     found = []
+    letters = {index: letter for letter, index in disk.volume_of.items()}
     for index, numbers in in_record.items():
+        if index not in letters:
+            continue
         volume = disk.volumes[index]
         records = DamagedRecords(volume, disk.image)
         for number in sorted(numbers):
@@ -534,9 +537,9 @@ def damaged_records(disk, in_record):
                 continue
             raw = nl.read_at(disk.image, volume.record_offsets[number], 4)
             if raw == b"BAAD":
-                found.append(f"record {number} of volume {index + 1} is marked BAAD")
+                found.append(f"record {number} of {letters[index]}: is marked BAAD")
             elif raw == b"FILE" and not records[number].sound:
-                found.append(f"record {number} of volume {index + 1}: {records[number].fault}")
+                found.append(f"record {number} of {letters[index]}: {records[number].fault}")
     return found
 
 
