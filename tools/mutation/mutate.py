@@ -618,9 +618,19 @@ class Tally:
         self.counts = collections.Counter()
         self.by_region = collections.Counter()  # (failure, region)
         self.region_runs = collections.Counter()
+        self.by_reason = collections.Counter()  # (failure, reason without its numbers)
         self.region_changed = collections.Counter()
         self.failures = []
         self.seconds = 0.0
+
+
+def reason_class(detail):
+    """A failure's reason with its numbers and names left out, to count alike ones."""
+    if detail.startswith("lost: "):
+        return "lines lost"
+    reason = detail[detail.rfind("[") + 1:].rstrip("]") if detail.endswith("]") else detail
+    reason = re.sub(r"'.*'", "NAME", reason.split(": ", 1)[-1] if "record" in reason[:7] else reason)
+    return re.sub(r"0x[0-9a-f]+|\b\d+\b", "N", reason)
 
 
 def mutate_disk(disk, args, tally, first, count, deadline):
@@ -658,7 +668,8 @@ def mutate_disk(disk, args, tally, first, count, deadline):
             line = (f"{failure.upper()} disk={disk.name} seed={args.seed} index={index} "
                     f"status={run.status} {mutation}")
             if failure in ("silent", "invented"):
-                line += f" | {len(detail)} lines, e.g. {detail[0].strip()}"
+                line += f" | {len(detail)}: {detail[0].strip()}"
+                tally.by_reason[(failure, reason_class(detail[0]))] += 1
             tally.failures.append(line)
             print(line, flush=True)
             if args.verbose:
@@ -742,6 +753,10 @@ def main():
     mean = tally.seconds / max(1, tally.counts["mutations"])
     print(f"seed {args.seed}; {time.monotonic() - started:.1f} s in all, "
           f"skerry {1000 * mean:.1f} ms a run on average")
+    if tally.by_reason:
+        print("failures by reason:")
+        for (failure, reason), n in sorted(tally.by_reason.items()):
+            print(f"  {failure:<9}{n:>7}  {reason}")
     if tally.failures:
         print("replay one: mutate.py ... --disk NAME --seed SEED --first INDEX --count 1 --verbose")
     fatal = tally.counts["crash"] + tally.counts["hang"] + tally.counts["memory"]
