@@ -39,15 +39,17 @@ run_tests "$root/build" "Release tests"
 # --- Mutation test ------------------------------------------------------------
 # Damaged copies of three builder disks against the Release skerry: no crash,
 # hang or memory growth, and no success that hides a lost line or prints an
-# invented path (tools/mutation/README.md). About a minute.
+# invented path (tools/mutation/README.md). Under a minute.
 echo "== Mutation test: ${SKERRY_MUTATIONS:-100} damaged copies of each of three disks"
 python3 "$root/tools/mutation/mutate.py" --skerry "$root/build/skerry" \
   --builder "$root/build/tools/skerry_disk_builder" --work "$root/build/mutation" \
   --count "${SKERRY_MUTATIONS:-100}" --seed "${SKERRY_MUTATION_SEED:-1}" \
   --tolerate "${SKERRY_MUTATION_TOLERATE:-0}" >"$root/build/mutation.log" 2>&1 ||
   { grep -E '^(SILENT|INVENTED|CRASH|HANG|MEMORY) ' "$root/build/mutation.log" | head -n 40
-    tail -n 9 "$root/build/mutation.log"; exit 1; }
-tail -n 8 "$root/build/mutation.log"
+    sed -n '/^disk  *mutations/,$p' "$root/build/mutation.log"
+    grep -q '^disk  *mutations' "$root/build/mutation.log" || tail -n 20 "$root/build/mutation.log"
+    exit 1; }
+sed -n '/^disk  *mutations/,$p' "$root/build/mutation.log"
 # --- end of mutation test -------------------------------------------------------
 
 echo "== Sanitizer build"
