@@ -20,6 +20,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -27,7 +28,6 @@ import ntfs_layout as nl  # noqa: E402
 
 LISTING_OPTIONS = ["-#IST"]
 PATH_START = re.compile(r"([A-Z]):\\")
-ENOMEM_TEXT = "Not enough memory resources"
 
 # --- running skerry -----------------------------------------------------------
 
@@ -40,9 +40,13 @@ class Run:
 
 
 def run_skerry(skerry, devices, letters, timeout, memory_mb):
+    """Runs skerry on the drives; its peak resident size decides a memory
+    failure (an error 8 alone is skerry's answer to an absurd size on the
+    disk). The address space is capped at four times the limit, so that a
+    runaway cannot take the machine with it."""
     def limit():
-        limit_bytes = memory_mb << 20
-        resource.setrlimit(resource.RLIMIT_AS, (limit_bytes, limit_bytes))
+        cap = 4 * memory_mb << 20
+        resource.setrlimit(resource.RLIMIT_AS, (cap, cap))
         resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
 
     env = dict(os.environ, SKERRY_DOSDEVICES=devices, TZ="UTC", LANG="C.UTF-8", LC_ALL="C.UTF-8")
@@ -50,19 +54,32 @@ def run_skerry(skerry, devices, letters, timeout, memory_mb):
     process = subprocess.Popen([skerry] + LISTING_OPTIONS + [f"{x}:" for x in letters],
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env,
                                preexec_fn=limit, start_new_session=True)
-    try:
-        out, err = process.communicate(timeout=timeout)
-    except subprocess.TimeoutExpired:
+    out, err, ended = [], [], []
+    readers = [threading.Thread(target=lambda: out.append(process.stdout.read())),
+               threading.Thread(target=lambda: err.append(process.stderr.read()))]
+    waiter = threading.Thread(target=lambda: ended.append(os.wait4(process.pid, 0)))
+    for thread in readers + [waiter]:
+        thread.start()
+    waiter.join(timeout)
+    hung = waiter.is_alive()
+    if hung:
         os.killpg(process.pid, signal.SIGKILL)
-        out, err = process.communicate()
-        return Run(None, out, err, "hang", time.monotonic() - started)
+        waiter.join()
+    for thread in readers:
+        thread.join()
+    process.stdout.close()
+    process.stderr.close()
+    _, wait_status, usage = ended[0]
+    process.returncode = os.waitstatus_to_exitcode(wait_status)  # reaped above
     seconds = time.monotonic() - started
-    out = out.decode("utf-8", "surrogateescape")
-    err = err.decode("utf-8", "surrogateescape")
+    out = out[0].decode("utf-8", "surrogateescape")
+    err = err[0].decode("utf-8", "surrogateescape")
+    if hung:
+        return Run(None, out, err, "hang", seconds)
+    if usage.ru_maxrss > memory_mb << 10:
+        return Run(process.returncode, out, err, "memory", seconds)
     if process.returncode < 0:
         return Run(process.returncode, out, err, "crash", seconds)
-    if ENOMEM_TEXT in err or ENOMEM_TEXT in out or "bad_alloc" in err:
-        return Run(process.returncode, out, err, "memory", seconds)
     return Run(process.returncode, out, err, "exit", seconds)
 
 
@@ -702,7 +719,8 @@ def main():
     parser.add_argument("--hours", type=float, default=0,
                         help="run until this much time has passed (cycles through the disks)")
     parser.add_argument("--timeout", type=float, default=10, help="seconds per run of skerry")
-    parser.add_argument("--memory-mb", type=int, default=512, help="address-space limit")
+    parser.add_argument("--memory-mb", type=int, default=256,
+                        help="peak resident size allowed to skerry (MiB)")
     parser.add_argument("--tolerate", type=int, default=0,
                         help="silent successes and invented paths allowed before failing")
     parser.add_argument("--orphan-marker", default="$OrphanFiles",
