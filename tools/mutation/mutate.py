@@ -185,16 +185,15 @@ class Disk:
         of every name it has."""
         self.line_records = {}
         self.unmapped = 0
-        indexes = {}
+        self.name_indexes = {index: self._name_index(self.volumes[index])
+                             for index in set(self.volume_of.values())}
         for line in self.sound_lines:
             parsed = parse_line(line)
             if parsed is None:
                 continue
             letter, parent, parts = parsed
             volume = self.volumes[self.volume_of[letter]]
-            if id(volume) not in indexes:
-                indexes[id(volume)] = self._name_index(volume)
-            names, parents = indexes[id(volume)]
+            names, parents = self.name_indexes[self.volume_of[letter]]
             number = names.get((parent, parts[-1]))
             if number is None:
                 self.unmapped += 1
@@ -204,14 +203,14 @@ class Disk:
     def _check_sound_paths(self):
         """The path check must pass every line of the sound listing, or its
         verdicts on damaged copies mean nothing."""
+        records = {index: DamagedRecords(self.volumes[index], self.image)
+                   for index in set(self.volume_of.values())}
         for line in self.sound_lines:
             parsed = parse_line(line)
             if parsed is None:
                 continue
             letter, parent, parts = parsed
-            volume = self.volumes[self.volume_of[letter]]
-            records = DamagedRecords(volume, self.image)
-            fault = path_fault(records, parent, parts, set(), None)
+            fault = path_fault(records[self.volume_of[letter]], parent, parts, set(), None)
             if fault:
                 sys.exit(f"{self.name}: the path check rejects the sound line {line!r}: {fault}")
 
@@ -521,16 +520,20 @@ def judge(disk, mutation, run, orphan_marker):
             continue
         index = disk.volume_of[letter]
         if index not in damaged:
-            damaged[index] = DamagedRecords(disk.volumes[index], disk.image)
-            names[index] = Disk._name_index(disk.volumes[index])[0]
+            damaged[index] = records = DamagedRecords(disk.volumes[index], disk.image)
+            names[index] = collections.defaultdict(set)
+            for number in touched.get(index, ()):
+                for p, s, name, _ in records.in_use_names(number):
+                    names[index][(p, name)].add(s)
         records = damaged[index]
         # The record printed is either the sound disk's record of that name
         # or one the damage touched: their references give the sequence
         # number expected of the parent.
-        candidates = set(touched.get(index, ())) | {names[index].get((parent, parts[-1]), 0)}
-        sequences = {s for n in candidates for r in [records[n]]
-                     if r.sound and r.flags & nl.FLAG_IN_USE
-                     for p, s, name, _ in r.names if p == parent and name == parts[-1]}
+        sequences = set(names[index].get((parent, parts[-1]), ()))
+        sound = disk.name_indexes[index][0].get((parent, parts[-1]))
+        if sound is not None:
+            sequences |= {s for p, s, name, _ in records.in_use_names(sound)
+                          if p == parent and name == parts[-1]}
         fault = path_fault(records, parent, parts, sequences, orphan_marker)
         if fault:
             verdict.invented.append(f"{line.strip()} [{fault}]")
@@ -588,6 +591,10 @@ class DamagedRecords:
             self.cache[number] = nl.parse_record(number, raw, where, self.volume.cluster_bytes,
                                                  self.volume.offset)
         return self.cache[number]
+
+    def in_use_names(self, number):
+        record = self[number]
+        return record.names if record.sound and record.flags & nl.FLAG_IN_USE else []
 
 
 def path_fault(records, parent, parts, sequences, orphan_marker):
