@@ -353,7 +353,8 @@ def interesting(rng, current, width):
 
 class Mutation:
     def __init__(self, kind, region, offset, length, how):
-        self.kind, self.region, self.offset, self.length, self.how = kind, region, offset, length, how
+        self.kind, self.region, self.how = kind, region, how
+        self.offset, self.length = offset, length
 
     def __str__(self):
         return f"{self.region}/{self.kind} {self.how} at {self.offset:#x}+{self.length}"
@@ -653,7 +654,9 @@ def reason_class(detail):
     if detail.startswith("lost: "):
         return "lines lost"
     reason = detail[detail.rfind("[") + 1:].rstrip("]") if detail.endswith("]") else detail
-    reason = re.sub(r"'.*'", "NAME", reason.split(": ", 1)[-1] if "record" in reason[:7] else reason)
+    if reason.startswith("record "):
+        reason = reason.split(": ", 1)[-1]
+    reason = re.sub(r"'.*'", "NAME", reason)
     return re.sub(r"0x[0-9a-f]+|\b\d+\b", "N", reason)
 
 

@@ -248,7 +248,8 @@ def parse_record(number, raw, disk_offset, cluster_bytes, volume_offset):
                     record.names.append((reference & 0xFFFFFFFFFFFF, reference >> 48,
                                          name, value[65]))
             offset += length
-        record.fault = None if intact else "torn: a sector's last bytes differ from the update sequence number"
+        record.fault = None if intact else \
+            "torn: a sector's last bytes differ from the update sequence number"
         record.sound = intact
     except (ValueError, IndexError):
         record.fault += " (read past the record)"
@@ -269,7 +270,8 @@ class Volume:
         self.sectors = le(boot, 40, 8)
         mft_cluster = le(boot, 48, 8)
         per_record = struct.unpack_from("<b", boot, 64)[0]
-        self.record_bytes = (1 << -per_record) if per_record < 0 else per_record * self.cluster_bytes
+        self.record_bytes = (1 << -per_record) if per_record < 0 else \
+            per_record * self.cluster_bytes
         self.boot_offset = self.offset
         self.backup_boot_offset = self.offset + (self.sectors) * sector_bytes
         first = read_at(image, self.offset + mft_cluster * self.cluster_bytes, self.record_bytes)
