@@ -368,7 +368,8 @@ def field_write(disk, rng, offset, width):
 
 
 def choose_mutation(disk, rng):
-    classes = [c for c in WEIGHTS if c == "truncate" or disk.regions.get(c)]
+    classes = [c for c in WEIGHTS if (c == "truncate" or disk.regions.get(c)) and
+               (not disk.args.only or c in disk.args.only)]
     region_class = rng.choices(classes, [WEIGHTS[c] for c in classes])[0]
     if region_class == "truncate":
         return truncation(disk, rng)
@@ -478,6 +479,7 @@ class Verdict:
     def __init__(self):
         self.lost = []      # sound lines that changed although nothing they depend on did
         self.ignored = []   # in-use records the damage broke, while skerry said all was well
+        self.other_volume = []  # drives that list another drive's volume
         self.invented = []  # lines whose path runs through what is not an in-use directory
 
 
@@ -503,6 +505,7 @@ def judge(disk, mutation, run, orphan_marker):
         return bool(depends & touched_by_letter[letter])
 
     printed = collections.Counter(run.out.splitlines())
+    verdict.other_volume = other_volumes(disk, printed)
     if run.status == 0:
         verdict.ignored = damaged_records(disk, in_record)
         verdict.lost = [line for line, count in disk.sound_lines.items()
@@ -516,6 +519,8 @@ def judge(disk, mutation, run, orphan_marker):
         if parsed is None:
             continue
         letter, parent, parts = parsed
+        if any(f"{letter}: " in x for x in verdict.other_volume):
+            continue
         if letter not in disk.volume_of:
             verdict.invented.append(f"{line.strip()} [no such drive]")
             continue
@@ -539,6 +544,25 @@ def judge(disk, mutation, run, orphan_marker):
         if fault:
             verdict.invented.append(f"{line.strip()} [{fault}]")
     return verdict
+
+
+def other_volumes(disk, printed):
+    """Drives that list, whole, the sound listing of another drive's volume
+    rather than their own."""
+    def lines_of(lines, letter):
+        return {line.replace(f"{letter}:\\", "?:\\", 1) for line in lines
+                if (parse_line(line) or ("",))[0] == letter}
+
+    sound = {x: lines_of(disk.sound_lines, x) for x in disk.letters}
+    found = []
+    for letter in disk.letters:
+        shown = lines_of(printed, letter)
+        if sound[letter] <= shown:
+            continue
+        for other in disk.letters:
+            if other != letter and sound[other] <= shown:
+                found.append(f"drive {letter}: lists the volume of {other}:")
+    return found
 
 
 def damaged_records(disk, in_record):
@@ -653,6 +677,8 @@ def reason_class(detail):
     """A failure's reason with its numbers and names left out, to count alike ones."""
     if detail.startswith("lost: "):
         return "lines lost"
+    if detail.startswith("drive "):
+        return "a drive lists another drive's volume"
     reason = detail[detail.rfind("[") + 1:].rstrip("]") if detail.endswith("]") else detail
     if reason.startswith("record "):
         reason = reason.split(": ", 1)[-1]
@@ -680,7 +706,10 @@ def mutate_disk(disk, args, tally, first, count, deadline):
             failure = run.outcome
         else:
             verdict = judge(disk, mutation, run, args.orphan_marker)
-            if verdict.lost:
+            if verdict.other_volume:
+                failure = "silent" if run.status == 0 else "invented"
+                detail = verdict.other_volume
+            elif verdict.lost:
                 failure = "silent"
                 detail = [f"lost: {x.strip()}" for x in verdict.lost]
             elif verdict.ignored:
@@ -735,6 +764,8 @@ def main():
                         help="silent successes and invented paths allowed before failing")
     parser.add_argument("--orphan-marker", default="$OrphanFiles",
                         help="path component that stands for an unknown part of a path")
+    parser.add_argument("--only", type=lambda text: text.split(","), default=[],
+                        help="damage only these region classes: " + ",".join(WEIGHTS))
     parser.add_argument("--verbose", action="store_true", help="print every run")
     parser.add_argument("--keep-damage", action="store_true",
                         help="stop after the first mutation and leave the scratch copy damaged "
