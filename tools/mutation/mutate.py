@@ -742,6 +742,8 @@ def mutate_disk(disk, args, tally, first, count, deadline):
                   flush=True)
         if tally.counts["mutations"] % 1000 == 0 and not disk.scratch_is_sound():
             sys.exit(f"{disk.name}: the scratch copy was not restored after index {index}")
+    if not disk.scratch_is_sound():
+        sys.exit(f"{disk.name}: the scratch copy was not restored by index {first + count - 1}")
 
 
 def main():
