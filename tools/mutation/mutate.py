@@ -760,7 +760,7 @@ def main():
     parser.add_argument("--hours", type=float, default=0,
                         help="run until this much time has passed (cycles through the disks)")
     parser.add_argument("--timeout", type=float, default=10, help="seconds per run of skerry")
-    parser.add_argument("--memory-mb", type=int, default=256,
+    parser.add_argument("--memory-mb", type=int, default=64,
                         help="peak resident size allowed to skerry (MiB)")
     parser.add_argument("--tolerate", type=int, default=0,
                         help="silent successes and invented paths allowed before failing")
