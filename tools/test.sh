@@ -39,7 +39,7 @@ run_tests "$root/build" "Release tests"
 # --- Mutation test ------------------------------------------------------------
 # Damaged copies of three builder disks against the Release skerry: no crash,
 # hang or memory growth, and no success that hides a lost line or prints an
-# invented path (tools/mutation/README.md). Under a minute.
+# invented path (tools/mutation/README.md). 20 to 60 seconds.
 echo "== Mutation test: ${SKERRY_MUTATIONS:-100} damaged copies of each of three disks"
 python3 "$root/tools/mutation/mutate.py" --skerry "$root/build/skerry" \
   --builder "$root/build/tools/skerry_disk_builder" --work "$root/build/mutation" \
