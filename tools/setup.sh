@@ -9,7 +9,7 @@ packages=(
   ntfs-3g ntfs-3g-dev sleuthkit
   forensics-samples-ntfs forensics-samples-multiple
   g++-mingw-w64-x86-64-posix
-  locales xz-utils
+  locales xz-utils python3
   clang libclang-rt-14-dev
   dpkg-dev file groff-base
 )

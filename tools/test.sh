@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and tests everything, failing on the first failure:
-#   1. Release build and its tests (unit and end-to-end);
+#   1. Release build and its tests (unit and end-to-end), then the mutation test;
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer build and its tests;
 #   3. the static Windows skerry.exe, cross-compiled with mingw-w64;
 #   4. the Windows unit tests and skerry.exe under Wine (tools/wine/).
@@ -35,6 +35,22 @@ run_tests() {
 echo "== Release build"
 configure_and_build "$root/build" -DCMAKE_BUILD_TYPE=Release -DSKERRY_TOOLS=ON -DSKERRY_TESTS=ON
 run_tests "$root/build" "Release tests"
+
+# --- Mutation test ------------------------------------------------------------
+# Damaged copies of three builder disks against the Release skerry: no crash,
+# hang or memory growth, and no success that hides a lost line or prints an
+# invented path (tools/mutation/README.md). 20 to 60 seconds.
+echo "== Mutation test: ${SKERRY_MUTATIONS:-100} damaged copies of each of three disks"
+python3 "$root/tools/mutation/mutate.py" --skerry "$root/build/skerry" \
+  --builder "$root/build/tools/skerry_disk_builder" --work "$root/build/mutation" \
+  --count "${SKERRY_MUTATIONS:-100}" --seed "${SKERRY_MUTATION_SEED:-1}" \
+  --tolerate "${SKERRY_MUTATION_TOLERATE:-0}" >"$root/build/mutation.log" 2>&1 ||
+  { grep -E '^(SILENT|INVENTED|CRASH|HANG|MEMORY) ' "$root/build/mutation.log" | head -n 40
+    sed -n '/^disk  *mutations/,$p' "$root/build/mutation.log"
+    grep -q '^disk  *mutations' "$root/build/mutation.log" || tail -n 20 "$root/build/mutation.log"
+    exit 1; }
+sed -n '/^disk  *mutations/,$p' "$root/build/mutation.log"
+# --- end of mutation test -------------------------------------------------------
 
 echo "== Sanitizer build"
 configure_and_build "$root/build-asan" -DSKERRY_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DSKERRY_TOOLS=ON -DSKERRY_TESTS=ON
