@@ -18,6 +18,11 @@ constexpr size_t kUpdateSequenceOffset = 4;
 constexpr size_t kUpdateSequenceCount = 6;
 constexpr size_t kSequenceNumber = 16;
 constexpr size_t kFirstAttribute = 20;
+constexpr size_t kUsedSize = 24;
+// The header's fields before the first attribute, and an attribute header's
+// fields before its value: nothing sound is shorter.
+constexpr uint32_t kMinFirstAttribute = 24;
+constexpr uint32_t kMinAttributeLength = 24;
 constexpr size_t kRecordFlags = 22;
 constexpr size_t kBaseRecord = 32;
 constexpr uint16_t kRecordInUse = 0x0001;
@@ -84,6 +89,10 @@ ErrorCode MFTRecord::Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, 
                            FsFilter* loadFilter, StreamFilter* observer) {
   if (bufferSize < recordSize_) return kErrorInvalidParameter;
   // A record is recordSize bytes; whatever follows belongs to the next one.
+  // The fix-ups are applied to a copy: the caller's bytes stay as the disk
+  // holds them, so that a record parsed again (a directory on many paths) is
+  // checked again, never taken for one already fixed up.
+  if (fixed_.size() != recordSize_) fixed_.assign(recordSize_, 0);
   buffer_ = buffer;
   bufferSize_ = recordSize_;
   attributeOffset_ = 0;
@@ -115,6 +124,8 @@ ErrorCode MFTRecord::Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, 
     if (record.le32(0) != kFileSignature) {
       return NeverUsed(buffer_, bufferSize_) ? kErrorSuccess : kErrorInvalidParameter;
     }
+    std::memcpy(fixed_.data(), buffer_, bufferSize_);
+    buffer_ = fixed_.data();
     const uint16_t flags = record.le16(kRecordFlags);
     inUse = (flags & kRecordInUse) != 0;
     directoryRecord = (flags & kRecordIsDirectory) != 0;
@@ -124,7 +135,14 @@ ErrorCode MFTRecord::Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, 
       throw BlockException();
     }
     ApplyFixups();
-    attributeOffset_ = record.le16(kFirstAttribute);
+    const ByteView fixed(buffer_, bufferSize_);
+    attributeOffset_ = fixed.le16(kFirstAttribute);
+    // The attributes lie in the bytes in use, which lie in the record.
+    usedSize_ = fixed.le32(kUsedSize);
+    if (usedSize_ > bufferSize_ || attributeOffset_ < kMinFirstAttribute ||
+        attributeOffset_ >= usedSize_) {
+      throw BlockException();
+    }
     return WalkAttributes(readData, maxData, loadFilter, observer);
   } catch (const ByteRangeError&) {
     throw BlockException();
@@ -145,21 +163,11 @@ void MFTRecord::ApplyFixups() {
     throw BlockException();
   }
   const uint16_t number = record.le16(arrayOffset);
-  bool strideEndsHoldNumber = true;
-  bool arrayHoldsNumber = true;
   for (uint32_t i = 1; i < count; ++i) {
-    strideEndsHoldNumber &= record.le16(kFixupStride * i - 2) == number;
-    arrayHoldsNumber &= record.le16(arrayOffset + 2 * i) == number;
+    if (record.le16(kFixupStride * i - 2) != number) throw BlockException();
   }
-  if (strideEndsHoldNumber) {
-    for (uint32_t i = 1; i < count; ++i) {
-      uint8_t* strideEnd = buffer_ + kFixupStride * i - 2;
-      uint8_t* entry = buffer_ + arrayOffset + 2 * i;
-      std::memcpy(strideEnd, entry, 2);
-      std::memcpy(entry, buffer_ + arrayOffset, 2);
-    }
-  } else if (!arrayHoldsNumber) {
-    throw BlockException();
+  for (uint32_t i = 1; i < count; ++i) {
+    std::memcpy(buffer_ + kFixupStride * i - 2, buffer_ + arrayOffset + 2 * i, 2);
   }
 }
 
@@ -174,7 +182,16 @@ ErrorCode MFTRecord::WalkAttributes(bool readData, uint64_t maxData, FsFilter* l
     ++attributeCounts[(type >> 4) & 15];
     if (type == kAttributeEnd) return kErrorSuccess;
     const uint32_t length = record.le32(attributeOffset_ + kAttrLength);
-    if (length == 0 || !record.Contains(attributeOffset_, length)) throw BlockException();
+    if (length < kMinAttributeLength || uint64_t{attributeOffset_} + length > usedSize_) {
+      throw BlockException();
+    }
+    // A resident value lies inside its attribute.
+    if (record.u8(attributeOffset_ + kAttrNonResident) == 0 &&
+        uint64_t{record.le16(attributeOffset_ + kAttrValueOffset)} +
+                record.le32(attributeOffset_ + kAttrValueLength) >
+            length) {
+      throw BlockException();
+    }
     NoteStreamIds(type);
     switch (type) {
       case kAttributeStandardInformation:

@@ -1,7 +1,7 @@
 #pragma once
 // One NTFS file record ("FILE" record of the MFT), decoded from bytes that the
-// caller owns: fix-ups applied in place, attributes walked, and the values the
-// rest of the system needs copied into fixed blocks.
+// caller owns: fix-ups applied to a copy of its own, attributes walked, and
+// the values the rest of the system needs copied into fixed blocks.
 
 #include <array>
 #include <cstdint>
@@ -60,19 +60,20 @@ class MFTRecord final : public FileDescription {
   void SetDiagnosticStream(std::wostream* stream) { diagnostics_ = stream; }
   void SilenceDiagnostics() { silent_ = true; }
 
-  // Parses the first RecordSize() bytes of `buffer` (fix-ups change them in
-  // place, and the record is recognised as fixed up when parsed again). A
+  // Parses the first RecordSize() bytes of `buffer`, which it leaves as they
+  // are (the fix-ups go to the record's own copy, Bytes()). A
   // block of nothing but zeros is a slot of the MFT that was never used: a
   // free record without attributes, returning 0. Returns 0,
   // kErrorInvalidParameter (block too short, no "FILE", value too short),
   // kErrorFileCorrupt (a $FILE_NAME without a name), kErrorNotEnoughMemory
   // (a cap exceeded) or a read's code; raises BlockException when a structure
   // reaches beyond the record, the attributes do not end with the end marker
-  // inside it, an update sequence does not match (a torn write) or the base
-  // record reference lies past the record limit. The
+  // inside its bytes in use, an attribute or resident value is shorter than
+  // its header or longer than its room, an update sequence does not match (a
+  // torn write) or the base record reference lies past the record limit. The
   // fields below then describe this record alone: a record without
   // $STANDARD_INFORMATION or $FILE_NAME presents zero blocks, never an
-  // earlier record's values. `buffer` must outlive the use of the fields.
+  // earlier record's values.
   ErrorCode Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, uint64_t maxData,
                   FsFilter* loadFilter, StreamFilter* observer);
   // Parse for callers that treat a damaged record as a code: BlockException
@@ -103,6 +104,8 @@ class MFTRecord final : public FileDescription {
   bool InUse() const override { return inUse; }
 
   uint32_t RecordSize() const { return recordSize_; }
+  // The record last parsed, fixed up; valid until the next Parse.
+  ByteView Bytes() const { return ByteView(buffer_, bufferSize_); }
   uint32_t ClusterSize() const { return clusterSize_; }
   uint64_t PartitionOffset() const { return partitionOffset_; }
 
@@ -159,6 +162,10 @@ class MFTRecord final : public FileDescription {
   uint32_t clusterSize_ = 0;
   uint64_t partitionOffset_ = 0;
   uint64_t recordLimit_ = 0;
+  // The record's bytes with the fix-ups applied, and the header's count of
+  // bytes in use.
+  std::vector<uint8_t> fixed_;
+  uint32_t usedSize_ = 0;
   std::wostream* diagnostics_ = nullptr;
   bool silent_ = false;
   // Whether `fileName` holds a name other than a DOS alias, and whether its

@@ -57,7 +57,8 @@ class NtfsVolume {
   // bytesPerSector × startSector: where the partition begins on the disk.
   uint64_t partitionOffset() const { return uint64_t{bytesPerSector_} * startSector_; }
   // Records back to back, recordSize bytes each; position k is record k
-  // unless a load filter dropped records. The parser fixes records up in place.
+  // unless a load filter dropped records. Records are kept as the disk holds
+  // them: the parser fixes up a copy.
   ByteBuffer& mftData() { return mftData_; }
   const ByteBuffer& mftData() const { return mftData_; }
   // The number of the record at `position` of mftData(): the position itself

@@ -113,7 +113,7 @@ bool PathResolver::ReadDirectory(uint64_t recordNumber, Level& level) {
   // A file is never a parent, whatever it holds.
   if (!record_.directoryRecord) return true;
   if (record_.fileNameCount == 0) {
-    if (ReadNameFromExtension(recordNumber, bytes) != kErrorSuccess) return false;
+    if (ReadNameFromExtension(recordNumber) != kErrorSuccess) return false;
   }
   const ByteView fileName(record_.fileName.data(), record_.fileName.size());
   level.parentReference = fileName.le64(kFnParent);
@@ -133,8 +133,9 @@ ErrorCode PathResolver::Parse(uint8_t* bytes) {
 // A directory whose attributes outgrew its record (a large, fragmented index)
 // may keep its $FILE_NAME in an extension record, which its $ATTRIBUTE_LIST
 // names. Without it the directory has no name to place on a path.
-ErrorCode PathResolver::ReadNameFromExtension(uint64_t recordNumber, uint8_t* bytes) {
-  const ByteView base(bytes, volume_.recordSize());
+ErrorCode PathResolver::ReadNameFromExtension(uint64_t recordNumber) {
+  // The base record, just parsed.
+  const ByteView base = record_.Bytes();
   uint32_t offset = 0;
   uint64_t listSize = 0;
   if (!FindAttribute(base, kAttributeList, offset) || !AttributeValueSize(base, offset, listSize) ||
@@ -160,7 +161,7 @@ ErrorCode PathResolver::ReadNameFromExtension(uint64_t recordNumber, uint8_t* by
   if (ErrorCode error = Parse(extensionBytes)) return error;
   // A name taken from a record that does not belong to this one would be
   // another file's.
-  const uint64_t owner = BaseRecordReference(ByteView(extensionBytes, volume_.recordSize()));
+  const uint64_t owner = BaseRecordReference(record_.Bytes());
   if ((owner & kRecordNumberMask) != recordNumber || record_.fileNameCount == 0) {
     return kErrorFileCorrupt;
   }

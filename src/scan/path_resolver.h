@@ -79,7 +79,7 @@ class PathResolver {
   // false when it cannot be located, read or parsed.
   bool ReadDirectory(uint64_t recordNumber, Level& level);
   ErrorCode Parse(uint8_t* bytes);
-  ErrorCode ReadNameFromExtension(uint64_t recordNumber, uint8_t* bytes);
+  ErrorCode ReadNameFromExtension(uint64_t recordNumber);
   void KeepLastLevels(std::u16string& path) const;
 
   NtfsVolume& volume_;

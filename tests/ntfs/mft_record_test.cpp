@@ -42,16 +42,18 @@ TEST_F(MftRecordTest, FixupsRestoreTheLastBytesOfEachStride) {
   ASSERT_EQ(disk[510], 0x42);
   std::vector<uint8_t> bytes = disk;
   ASSERT_EQ(Parse(bytes), kErrorSuccess);
-  EXPECT_EQ(bytes[510], disk[50]);
-  EXPECT_EQ(bytes[511], disk[51]);
-  EXPECT_EQ(bytes[1022], disk[52]);
-  EXPECT_EQ(bytes[1023], disk[53]);
-  EXPECT_NE(bytes[510], 0x42);
+  const ByteView fixed = record.Bytes();
+  EXPECT_EQ(fixed.u8(510), disk[50]);
+  EXPECT_EQ(fixed.u8(511), disk[51]);
+  EXPECT_EQ(fixed.u8(1022), disk[52]);
+  EXPECT_EQ(fixed.u8(1023), disk[53]);
+  EXPECT_NE(fixed.u8(510), 0x42);
 
-  // Applying them again writes the same bytes.
-  std::vector<uint8_t> again = bytes;
-  ASSERT_EQ(Parse(again), kErrorSuccess);
-  EXPECT_EQ(again, bytes);
+  // The caller's bytes stay as the disk holds them, so a second parse checks
+  // and fixes them up again.
+  EXPECT_EQ(bytes, disk);
+  ASSERT_EQ(Parse(bytes), kErrorSuccess);
+  EXPECT_EQ(record.Bytes().u8(510), disk[50]);
 }
 
 // A stride whose last bytes do not hold the update sequence number was
@@ -375,6 +377,12 @@ TEST_F(MftRecordTest, DamagedStructuresRaiseBlockException) {
          return RecordBuilder().RawAttribute(whole).WithoutEndMarker().Build();
        }()},
       {"value beyond the block", damaged([](auto& b) { StoreLe16(&b[56 + 20], 1000); })},
+      // What the mutation test found passing for sound.
+      {"value beyond its attribute", damaged([](auto& b) { StoreLe32(&b[56 + 16], 0x3741259c); })},
+      {"bytes in use beyond the block", damaged([](auto& b) { StoreLe32(&b[24], 0x610); })},
+      {"first attribute past the bytes in use", damaged([](auto& b) { StoreLe32(&b[24], 56); })},
+      {"attribute shorter than its header", damaged([](auto& b) { StoreLe32(&b[56 + 4], 8); })},
+      {"update sequence array moved by a byte", damaged([](auto& b) { StoreLe16(&b[4], 49); })},
       {"run length wider than 8 bytes", nonResident({0x19, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0})},
       {"run offset wider than 8 bytes", nonResident({0x91, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0})},
       {"run length overflowing 64 bits", nonResident({0x18, 0, 0, 0, 0, 0, 0, 0, 0x80, 0})},
