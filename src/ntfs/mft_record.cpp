@@ -23,6 +23,7 @@ constexpr size_t kUsedSize = 24;
 // fields before its value: nothing sound is shorter.
 constexpr uint32_t kMinFirstAttribute = 24;
 constexpr uint32_t kMinAttributeLength = 24;
+constexpr uint32_t kMinNonResidentLength = 64;
 constexpr size_t kRecordFlags = 22;
 constexpr size_t kBaseRecord = 32;
 constexpr uint16_t kRecordInUse = 0x0001;
@@ -185,11 +186,16 @@ ErrorCode MFTRecord::WalkAttributes(bool readData, uint64_t maxData, FsFilter* l
     if (length < kMinAttributeLength || uint64_t{attributeOffset_} + length > usedSize_) {
       throw BlockException();
     }
-    // A resident value lies inside its attribute.
-    if (record.u8(attributeOffset_ + kAttrNonResident) == 0 &&
-        uint64_t{record.le16(attributeOffset_ + kAttrValueOffset)} +
-                record.le32(attributeOffset_ + kAttrValueLength) >
-            length) {
+    // A resident value lies inside its attribute; a non-resident attribute
+    // holds its sizes and its run list.
+    if (record.u8(attributeOffset_ + kAttrNonResident) == 0) {
+      if (uint64_t{record.le16(attributeOffset_ + kAttrValueOffset)} +
+              record.le32(attributeOffset_ + kAttrValueLength) >
+          length) {
+        throw BlockException();
+      }
+    } else if (length < kMinNonResidentLength ||
+               record.le16(attributeOffset_ + kAttrRunListOffset) >= length) {
       throw BlockException();
     }
     NoteStreamIds(type);

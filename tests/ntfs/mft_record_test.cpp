@@ -383,6 +383,14 @@ TEST_F(MftRecordTest, DamagedStructuresRaiseBlockException) {
       {"first attribute past the bytes in use", damaged([](auto& b) { StoreLe32(&b[24], 56); })},
       {"attribute shorter than its header", damaged([](auto& b) { StoreLe32(&b[56 + 4], 8); })},
       {"update sequence array moved by a byte", damaged([](auto& b) { StoreLe16(&b[4], 49); })},
+      {"non-resident attribute too short for its sizes",
+       [] {
+         RecordBuilder builder;
+         builder.ResidentData(0);
+         std::vector<uint8_t> bytes = builder.Build();
+         bytes[builder.AttributeOffset(0) + 8] = 1;
+         return bytes;
+       }()},
       {"run length wider than 8 bytes", nonResident({0x19, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0})},
       {"run offset wider than 8 bytes", nonResident({0x91, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0})},
       {"run length overflowing 64 bits", nonResident({0x18, 0, 0, 0, 0, 0, 0, 0, 0x80, 0})},
