@@ -34,7 +34,10 @@ ByteView Entry(const Sector& sector, size_t slot) {
 }
 
 void WalkChain(BlockDevice& disk, uint32_t extendedBase, MbrLayout& layout) {
-  std::vector<uint32_t> visited;
+  // The master boot record is on the chain already: an extended partition
+  // that starts at sector 0 would read the primary entries again as logical
+  // partitions, and list their volumes twice.
+  std::vector<uint32_t> visited{0};
   Sector sector{};
   uint32_t record = extendedBase;
   for (uint32_t step = 0; step < kMaxExtendedBootRecords; ++step) {
@@ -69,7 +72,18 @@ void WalkChain(BlockDevice& disk, uint32_t extendedBase, MbrLayout& layout) {
         linked = true;
         continue;
       }
-      layout.partitions.push_back(Decode(entry, record, true, static_cast<uint32_t>(slot)));
+      const MbrPartition logical = Decode(entry, record, true, static_cast<uint32_t>(slot));
+      // A logical partition where another one starts would show that one's
+      // volume under a second number: the chain is damaged there.
+      const auto sameStart = [&](const MbrPartition& known) {
+        return known.startSector == logical.startSector;
+      };
+      if (std::any_of(layout.partitions.begin(), layout.partitions.end(), sameStart)) {
+        layout.chainEnd = kErrorDiskCorrupt;
+        layout.chainEndSector = record;
+        return;
+      }
+      layout.partitions.push_back(logical);
     }
     if (!linked) return;
     record = next;

@@ -100,6 +100,20 @@ TEST_F(PartitionTableTest, ChainThatLoopsEndsAtTheRepeat) {
   EXPECT_EQ(Starts(), (std::vector<uint32_t>{63, 1063}));
   EXPECT_EQ(table.chainEnd, kErrorDiskCorrupt);
 
+  // An extended partition at sector 0 would read the master boot record
+  // again, and its primary as a logical partition; so would a logical entry
+  // that points at a primary's start.
+  disk->WriteSector(0, PartitionSector({{0x07, 63, 10}, {0x05, 0, 100000}}));
+  ASSERT_EQ(Read(), kErrorSuccess);
+  EXPECT_EQ(Starts(), (std::vector<uint32_t>{63}));
+  EXPECT_EQ(table.chainEnd, kErrorDiskCorrupt);
+  disk->WriteSector(0, PartitionSector({{0x07, 63, 10}, {0x05, 1000, 100000}}));
+  WriteChain(1000, {{0x07, 63, 10}, {0x07, uint32_t(63 - 1100), 10}});
+  ASSERT_EQ(Read(), kErrorSuccess);
+  EXPECT_EQ(Starts(), (std::vector<uint32_t>{63, 1063}));
+  EXPECT_EQ(table.chainEnd, kErrorDiskCorrupt);
+
+  disk->WriteSector(0, PartitionSector({{0x07, 63, 10}, {0x05, 1000, 100000}}));
   WriteChain(1000, std::vector<TableEntry>(60, {0x07, 1, 10}));
   ASSERT_EQ(Read(), kErrorSuccess);
   ASSERT_EQ(list.size(), 1u + kMaxExtendedBootRecords);
