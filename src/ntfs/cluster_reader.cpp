@@ -96,6 +96,7 @@ ErrorCode MFTRecord::ReadFiltered(ByteBuffer& out, uint32_t byteCount, FsFilter&
     size_t kept = base;
     for (size_t i = 0; i < whole; ++i) {
       uint8_t* bytes = out.data() + base + i * recordSize_;
+      piece.ExpectRecordNumber((nextRecordOffset + i * recordSize_) / recordSize_);
       if (piece.TryParse(bytes, recordSize_, false, 0, nullptr, nullptr) != kErrorSuccess) {
         droppedDamagedRecord = true;
         continue;

@@ -19,6 +19,11 @@ constexpr size_t kUpdateSequenceCount = 6;
 constexpr size_t kSequenceNumber = 16;
 constexpr size_t kFirstAttribute = 20;
 constexpr size_t kUsedSize = 24;
+// NTFS 3.1 headers hold the record's own number before the update sequence
+// array, which then starts at 0x30 or later; formatting leaves it 0 in some
+// reserved records, so 0 is no number.
+constexpr size_t kOwnNumber = 0x2C;
+constexpr uint16_t kHeaderWithOwnNumber = 0x30;
 // The header's fields before the first attribute, and an attribute header's
 // fields before its value: nothing sound is shorter.
 constexpr uint32_t kMinFirstAttribute = 24;
@@ -94,6 +99,8 @@ ErrorCode MFTRecord::Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, 
   // holds them, so that a record parsed again (a directory on many paths) is
   // checked again, never taken for one already fixed up.
   if (fixed_.size() != recordSize_) fixed_.assign(recordSize_, 0);
+  const bool checkNumber = checkNumber_;
+  checkNumber_ = false;
   buffer_ = buffer;
   bufferSize_ = recordSize_;
   attributeOffset_ = 0;
@@ -131,6 +138,10 @@ ErrorCode MFTRecord::Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, 
     inUse = (flags & kRecordInUse) != 0;
     directoryRecord = (flags & kRecordIsDirectory) != 0;
     sequenceNumber = record.le16(kSequenceNumber);
+    if (checkNumber && record.le16(kUpdateSequenceOffset) >= kHeaderWithOwnNumber) {
+      const uint32_t own = record.le32(kOwnNumber);
+      if (own != 0 && own != static_cast<uint32_t>(expectedNumber_)) throw BlockException();
+    }
     // An extension record belongs to a base record inside the MFT.
     if (recordLimit_ != 0 && (record.le64(kBaseRecord) & kReferenceRecordMask) >= recordLimit_) {
       throw BlockException();

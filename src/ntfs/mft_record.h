@@ -103,6 +103,14 @@ class MFTRecord final : public FileDescription {
   std::u16string_view DirectoryPath() const override { return {}; }
   bool InUse() const override { return inUse; }
 
+  // The number of the record that the next Parse reads, for that Parse
+  // only: a record whose header names another number (records of NTFS 3.1
+  // carry their own) was read from the wrong place, and is damaged.
+  void ExpectRecordNumber(uint64_t number) {
+    expectedNumber_ = number;
+    checkNumber_ = true;
+  }
+
   uint32_t RecordSize() const { return recordSize_; }
   // The record last parsed, fixed up; valid until the next Parse.
   ByteView Bytes() const { return ByteView(buffer_, bufferSize_); }
@@ -166,6 +174,8 @@ class MFTRecord final : public FileDescription {
   // bytes in use.
   std::vector<uint8_t> fixed_;
   uint32_t usedSize_ = 0;
+  uint64_t expectedNumber_ = 0;
+  bool checkNumber_ = false;
   std::wostream* diagnostics_ = nullptr;
   bool silent_ = false;
   // Whether `fileName` holds a name other than a DOS alias, and whether its

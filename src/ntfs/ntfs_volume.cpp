@@ -79,6 +79,7 @@ ErrorCode NtfsVolume::LoadMft(uint64_t mftCluster, FsFilter* loadFilter) {
     MFTRecord probe;
     probe.SetGeometry(partitionOffset(), recordSize_, clusterSize_);
     probe.SetDiagnosticStream(diagnostics_);
+    probe.ExpectRecordNumber(0);
     const ErrorCode error = probe.TryParse(recordBuffer_.data(), recordBuffer_.size(), false,
                                            kMaxAttributeData, nullptr, nullptr);
     if (error == kErrorFileCorrupt) return kErrorDiskCorrupt;
@@ -100,6 +101,7 @@ ErrorCode NtfsVolume::LoadMft(uint64_t mftCluster, FsFilter* loadFilter) {
   record.SetRecordLimit(mftRecordLimit_);
   mftLoadError_ = kErrorSuccess;
   try {
+    record.ExpectRecordNumber(0);
     if (ErrorCode error = record.TryParse(recordBuffer_.data(), recordBuffer_.size(), true,
                                           kMaxAttributeData, loadFilter, nullptr)) {
       // A disk that ends inside the MFT (an image cut short, a run that points

@@ -29,6 +29,7 @@ ErrorCode EntryReader::ReadEntry(uint32_t position, FileEntry& entry, bool wantP
   // The parser decodes the runs into the entry's own vector, lent to it for
   // the call, so that neither allocates again once it has grown.
   record_.runs.swap(entry.runs);
+  record_.ExpectRecordNumber(volume_.RecordNumberAt(position));
   const ErrorCode error = record_.TryParse(mft.data() + position * recordSize, recordSize, false,
                                            kMaxAttributeData, nullptr, observer);
   record_.runs.swap(entry.runs);

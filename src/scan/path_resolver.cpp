@@ -107,7 +107,7 @@ bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16s
 bool PathResolver::ReadDirectory(uint64_t recordNumber, Level& level) {
   uint8_t* bytes = nullptr;
   if (source_.Fetch(recordNumber, bytes) != kErrorSuccess) return false;
-  if (Parse(bytes) != kErrorSuccess) return false;
+  if (Parse(bytes, recordNumber) != kErrorSuccess) return false;
   level.directory.inUse = record_.inUse;
   level.directory.sequenceNumber = record_.sequenceNumber;
   // A file is never a parent, whatever it holds.
@@ -125,7 +125,8 @@ bool PathResolver::ReadDirectory(uint64_t recordNumber, Level& level) {
   return true;
 }
 
-ErrorCode PathResolver::Parse(uint8_t* bytes) {
+ErrorCode PathResolver::Parse(uint8_t* bytes, uint64_t recordNumber) {
+  record_.ExpectRecordNumber(recordNumber);
   // A damaged directory record breaks the chains through it; it never ends the scan.
   return record_.TryParse(bytes, volume_.recordSize(), false, kMaxAttributeData, nullptr, nullptr);
 }
@@ -158,7 +159,7 @@ ErrorCode PathResolver::ReadNameFromExtension(uint64_t recordNumber) {
   }
   uint8_t* extensionBytes = nullptr;
   if (ErrorCode error = source_.Fetch(extension, extensionBytes)) return error;
-  if (ErrorCode error = Parse(extensionBytes)) return error;
+  if (ErrorCode error = Parse(extensionBytes, extension)) return error;
   // A name taken from a record that does not belong to this one would be
   // another file's.
   const uint64_t owner = BaseRecordReference(record_.Bytes());

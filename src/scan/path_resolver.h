@@ -78,7 +78,8 @@ class PathResolver {
   // Reads record `recordNumber` into `level`, its name appended to names_;
   // false when it cannot be located, read or parsed.
   bool ReadDirectory(uint64_t recordNumber, Level& level);
-  ErrorCode Parse(uint8_t* bytes);
+  // Parses the bytes of record `recordNumber` into record_.
+  ErrorCode Parse(uint8_t* bytes, uint64_t recordNumber);
   ErrorCode ReadNameFromExtension(uint64_t recordNumber);
   void KeepLastLevels(std::u16string& path) const;
 

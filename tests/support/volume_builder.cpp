@@ -1,5 +1,6 @@
 #include "support/volume_builder.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -11,6 +12,11 @@
 namespace skerry::test {
 
 VolumeBuilder& VolumeBuilder::SetRecord(uint64_t number, std::vector<uint8_t> record) {
+  // A record of NTFS 3.1 names its own number, as the volumes' records do.
+  if (record.size() >= 0x30 && std::equal(record.begin(), record.begin() + 4, "FILE") &&
+      ByteView(record.data(), record.size()).le16(4) >= 0x30) {
+    StoreLe32(record.data() + 0x2C, static_cast<uint32_t>(number));
+  }
   records_[number] = std::move(record);
   return *this;
 }
