@@ -101,6 +101,10 @@ ErrorCode MFTRecord::ReadFiltered(ByteBuffer& out, uint32_t byteCount, FsFilter&
         droppedDamagedRecord = true;
         continue;
       }
+      if (piece.neverUsed && BitmapHoldsInUse((nextRecordOffset + i * recordSize_) / recordSize_)) {
+        droppedDamagedRecord = true;
+        continue;
+      }
       if (!loadFilter.Matches(piece.standardInfo, piece.fileName, piece)) continue;
       if (bytes != out.data() + kept) std::memmove(out.data() + kept, bytes, recordSize_);
       kept += recordSize_;

@@ -125,12 +125,15 @@ ErrorCode MFTRecord::Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, 
   indexRootId = 0;
   hasUnnamedData = false;
   hasIndexRoot = false;
+  neverUsed = false;
+  bitmapOffset = 0;
   if (bufferSize_ < kRecordHeaderSize) throw BlockException();
 
   try {
     const ByteView record(buffer_, bufferSize_);
     if (record.le32(0) != kFileSignature) {
-      return NeverUsed(buffer_, bufferSize_) ? kErrorSuccess : kErrorInvalidParameter;
+      neverUsed = NeverUsed(buffer_, bufferSize_);
+      return neverUsed ? kErrorSuccess : kErrorInvalidParameter;
     }
     std::memcpy(fixed_.data(), buffer_, bufferSize_);
     buffer_ = fixed_.data();
@@ -216,6 +219,9 @@ ErrorCode MFTRecord::WalkAttributes(bool readData, uint64_t maxData, FsFilter* l
         break;
       case kAttributeFileName:
         if (ErrorCode error = ReadFileName()) return error;
+        break;
+      case kAttributeBitmap:
+        if (record.u8(attributeOffset_ + kAttrNameLength) == 0) bitmapOffset = attributeOffset_;
         break;
       case kAttributeData:
         ++dataCount;

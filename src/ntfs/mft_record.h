@@ -24,6 +24,7 @@ inline constexpr uint32_t kAttributeStandardInformation = 0x10;
 inline constexpr uint32_t kAttributeFileName = 0x30;
 inline constexpr uint32_t kAttributeData = 0x80;
 inline constexpr uint32_t kAttributeIndexRoot = 0x90;
+inline constexpr uint32_t kAttributeBitmap = 0xB0;
 inline constexpr uint32_t kAttributeEnd = 0xFFFFFFFF;
 
 // Caps on what one read of attribute data may gather.
@@ -106,6 +107,15 @@ class MFTRecord final : public FileDescription {
   // The number of the record that the next Parse reads, for that Parse
   // only: a record whose header names another number (records of NTFS 3.1
   // carry their own) was read from the wrong place, and is damaged.
+  // $MFT's bitmap of records in use (not owned; null: none). A record that
+  // reads as never used while the bitmap holds it in use came from the wrong
+  // place (a damaged run), and a filtered read passes over it as damaged.
+  void SetMftBitmap(const ByteBuffer* bitmap) { mftBitmap_ = bitmap; }
+  bool BitmapHoldsInUse(uint64_t recordNumber) const {
+    return mftBitmap_ != nullptr && recordNumber / 8 < mftBitmap_->size() &&
+           ((*mftBitmap_)[recordNumber / 8] >> (recordNumber % 8) & 1) != 0;
+  }
+
   void ExpectRecordNumber(uint64_t number) {
     expectedNumber_ = number;
     checkNumber_ = true;
@@ -144,6 +154,10 @@ class MFTRecord final : public FileDescription {
   uint16_t indexRootId = 0;
   bool hasUnnamedData = false;
   bool hasIndexRoot = false;
+  // The block was all zeros: a slot of the MFT that was never used.
+  bool neverUsed = false;
+  // Offset of the unnamed $BITMAP attribute in the record; 0: none.
+  uint32_t bitmapOffset = 0;
   // The disk, for reading attribute contents; not owned.
   BlockDevice* handle = nullptr;
   AttributeCounts attributeCounts{};
@@ -175,6 +189,7 @@ class MFTRecord final : public FileDescription {
   std::vector<uint8_t> fixed_;
   uint32_t usedSize_ = 0;
   uint64_t expectedNumber_ = 0;
+  const ByteBuffer* mftBitmap_ = nullptr;
   bool checkNumber_ = false;
   std::wostream* diagnostics_ = nullptr;
   bool silent_ = false;

@@ -12,6 +12,10 @@
 namespace skerry {
 namespace {
 
+// The bitmap is a whole number of 8-byte words, and may cover records that
+// the MFT has allocated but not yet reached.
+constexpr uint64_t kMftBitmapSlack = 4096;
+
 bool NamedMft(const FileNameBlock& fileName) {
   return NameUnit(fileName, 0) == u'$' && NameUnit(fileName, 1) == u'M' &&
          NameUnit(fileName, 2) == u'F' && NameUnit(fileName, 3) == u'T';
@@ -91,6 +95,21 @@ ErrorCode NtfsVolume::LoadMft(uint64_t mftCluster, FsFilter* loadFilter) {
     for (const RunEntry& run : probe.runs) {
       if (!CheckedAdd(runBytes, run.byteLength, runBytes)) runBytes = UINT64_MAX;
     }
+    // $MFT's bitmap tells a slot that was never used from records that a
+    // damaged run replaced with zeros; one that cannot be read loses only
+    // that check.
+    mftBitmap_.clear();
+    if (probe.bitmapOffset != 0) {
+      probe.handle = handle_.get();
+      const uint64_t cap = dataSize / recordSize_ / 8 + kMftBitmapSlack;
+      ErrorCode bitmapError = kErrorSuccess;
+      try {
+        bitmapError = probe.ReadAttributeData(probe.bitmapOffset, mftBitmap_, cap, nullptr);
+      } catch (const BlockException&) {
+        bitmapError = kErrorFileCorrupt;
+      }
+      if (bitmapError != kErrorSuccess) mftBitmap_.clear();
+    }
   }
 
   MFTRecord record;
@@ -99,6 +118,7 @@ ErrorCode NtfsVolume::LoadMft(uint64_t mftCluster, FsFilter* loadFilter) {
   record.SetDiagnosticStream(diagnostics_);
   mftRecordLimit_ = runBytes / recordSize_;
   record.SetRecordLimit(mftRecordLimit_);
+  record.SetMftBitmap(&mftBitmap_);
   mftLoadError_ = kErrorSuccess;
   try {
     record.ExpectRecordNumber(0);

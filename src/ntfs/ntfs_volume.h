@@ -66,6 +66,10 @@ class NtfsVolume {
   uint64_t RecordNumberAt(uint32_t position) const {
     return position < mftRecordNumbers_.size() ? mftRecordNumbers_[position] : position;
   }
+  // Whether $MFT's bitmap holds record `number` in use (false without a bitmap).
+  bool BitmapHoldsInUse(uint64_t number) const {
+    return number / 8 < mftBitmap_.size() && (mftBitmap_[number / 8] >> (number % 8) & 1) != 0;
+  }
   // The runs that hold the MFT's data, in the order of its virtual clusters.
   const std::vector<RunEntry>& mftRuns() const { return mftRuns_; }
   // The number of runs that record 0 lists for the MFT's data, those past
@@ -96,6 +100,8 @@ class NtfsVolume {
   uint32_t recordSize_ = 0;
   std::vector<RunEntry> mftRuns_;
   uint64_t mftListedRunCount_ = 0;
+  // $MFT's bitmap of records in use; empty when record 0 has none readable.
+  ByteBuffer mftBitmap_;
   // Empty unless a load filter dropped records; then the number of each kept one.
   std::vector<uint32_t> mftRecordNumbers_;
   AttributeCounts attributeCounts_{};

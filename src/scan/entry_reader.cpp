@@ -47,6 +47,7 @@ ErrorCode EntryReader::ReadEntry(uint32_t position, FileEntry& entry, bool wantP
   entry.size = fileName.le64(kFnDataSize) & kSizeMask;
   entry.attributes = fileName.le32(kFnFlags);
   entry.deleted = !record_.inUse;
+  entry.neverUsed = record_.neverUsed;
   entry.sparse = record_.sparse;
   const size_t nameLength = NameLength(record_.fileName);
   entry.name.resize(nameLength);

@@ -27,8 +27,7 @@ ErrorCode ScanEntries(NtfsVolume& volume, const ScanSettings& settings,
   static const FileNameBlock kNoFileName{};
   EntryReader reader(volume, positionsAreRecordNumbers, diagnostics);
   StreamFilter observer;
-  const bool wantPath =
-      settings.showDirectory || settings.hasDirectoryFilter || settings.bodyFile;
+  const bool wantPath = settings.showDirectory || settings.hasDirectoryFilter || settings.bodyFile;
   FileEntry entry;
   entry.name.reserve(kNameCapacity);
   bool damaged = false;
@@ -43,6 +42,11 @@ ErrorCode ScanEntries(NtfsVolume& volume, const ScanSettings& settings,
     if (error == kErrorNoMoreFiles) break;
     if (error == kErrorInvalidAccess) return error;
     if (error != kErrorSuccess) {
+      damaged = true;
+      continue;
+    }
+    // Zeros where $MFT's bitmap holds a record in use: a damaged run led there.
+    if (entry.neverUsed && volume.BitmapHoldsInUse(entry.recordNumber)) {
       damaged = true;
       continue;
     }

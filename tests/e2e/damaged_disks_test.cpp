@@ -201,6 +201,12 @@ TEST_F(DamagedDisk, EveryDamagedRecordIsPassedOverAndReported) {
        [](Bytes& r) { StoreLe(r, 32, 8, 0xEEEEEEEEEEEEEEEE); }},
       {"torn write", "\\hello.txt",
        [](Bytes& r) { StoreLe(r, kRecordSize - 2, 2, Le(r, kRecordSize - 2, 2) + 1); }},
+      // What a damaged MFT run reads: zeros where $MFT's bitmap holds a
+      // record in use, or a record that names another number.
+      {"zeros in place of a record in use", "\\docs\\readme.txt",
+       [](Bytes& r) { std::fill(r.begin(), r.end(), 0); }},
+      {"a record naming another number", "\\docs\\budget.csv",
+       [](Bytes& r) { StoreLe(r, 0x2C, 4, Le(r, 0x2C, 4) + 16); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
