@@ -63,7 +63,7 @@ constexpr std::string_view kUsageText =
 constexpr std::string_view kHelpAdditions =
     "\n"
     " Also:\n"
-    "   -m                                ; Body file output (for mactime), one line per name\n"
+    "   -m                                ; Body file output (for mactime), two lines per file\n"
     "   -0                                ; End each line with NUL instead of a line feed\n"
     "   -e                                ; Include deleted records (not in use)\n"
     "   x:=PATH                           ; Drive x: is the disk image, volume image or device PATH\n"
