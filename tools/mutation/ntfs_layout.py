@@ -244,7 +244,8 @@ def parse_record(number, raw, disk_offset, cluster_bytes, volume_offset):
                     record.fault = f"file name at {offset:#x}: {characters} characters"
                     if characters == 0 or 66 + 2 * characters > len(value):
                         return record
-                    name = value[66:66 + 2 * characters].decode("utf-16-le", "surrogatepass")
+                    # skerry prints an unpaired surrogate as U+FFFD, as "replace" decodes it.
+                    name = value[66:66 + 2 * characters].decode("utf-16-le", "replace")
                     record.names.append((reference & 0xFFFFFFFFFFFF, reference >> 48,
                                          name, value[65]))
             offset += length
