@@ -4,8 +4,9 @@
 
 namespace skerry {
 
-// One partition found in a disk's partition tables. Only startSector is read
-// by the volume reader; the count and type name the partition in messages.
+// One partition found in a disk's partition tables. The volume reader needs
+// only startSector; a count of 0 holds no volume, and the count and the type
+// describe the partition in messages.
 struct PartitionEntry {
   uint32_t sectorCount = 0;
   uint32_t startSector = 0;
