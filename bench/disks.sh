@@ -15,8 +15,21 @@
 ensure_disk() {
   local name=$1
   shift
-  local description=$work/$name.disk image=$work/$name.img part=$work/$name.part
+  local lock
   mkdir -p "$work"
+  # Two runs sharing the disks must not make or carve the same one at once.
+  exec {lock}>"$work/$name.lock"
+  flock "$lock"
+  ensure_disk_locked "$name" "$@"
+  local status=$?
+  exec {lock}>&-
+  return $status
+}
+
+ensure_disk_locked() {
+  local name=$1
+  shift
+  local description=$work/$name.disk image=$work/$name.img part=$work/$name.part
   awk "$@" -f "$root/bench/tree_description.awk" >"$description.new"
   if [ ! -f "$image" ] || ! cmp -s "$description.new" "$description"; then
     rm -f "$description" "$image" "$image.manifest" "$part" "$work/$name.info"

@@ -379,10 +379,24 @@ single_series() {
 
 echo "# skerry benchmark, $(date -u '+%Y-%m-%d %H:%M UTC')"
 echo
-echo "skerry: $skerry ($(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '?') in $root)." \
+# The source the timed binary was built from: its build tree's, else this one.
+source=$root
+if [ -f "$(dirname "$skerry")/CMakeCache.txt" ]; then
+  source=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$(dirname "$skerry")/CMakeCache.txt")
+fi
+commit=$(git -C "$source" rev-parse --short HEAD 2>/dev/null || echo '?')
+if [ -n "$(git -C "$source" status --porcelain --untracked-files=no 2>/dev/null)" ]; then
+  commit="$commit with uncommitted changes"
+fi
+damon=off
+for state in /sys/kernel/mm/damon/admin/kdamonds/*/state; do
+  [ "$(cat "$state" 2>/dev/null)" = on ] && damon=on
+done
+echo "skerry: $skerry (built from $source at $commit)." \
   "Machine: $(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo)," \
   "Linux $(uname -r), transparent huge pages $(sed 's/.*\[\(.*\)\].*/\1/' \
-  /sys/kernel/mm/transparent_hugepage/enabled 2>/dev/null || echo '?'), load $(cut -d' ' -f1-3 /proc/loadavg)."
+  /sys/kernel/mm/transparent_hugepage/enabled 2>/dev/null || echo '?'), DAMON $damon," \
+  "load $(cut -d' ' -f1-3 /proc/loadavg)."
 echo
 for s in $series; do
   case $s in
