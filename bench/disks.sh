@@ -54,6 +54,8 @@ ensure_disk_locked() {
       skip=$((start * 512)) count=$((sectors * 512))
     # A hole at the end is skipped, not written: give the file its length.
     truncate -s $((sectors * 512)) "$part.new"
+    # dd skips only whole blocks of zeros: free the smaller runs too.
+    fallocate --dig-holes "$part.new" 2>/dev/null || true
     mv "$part.new" "$part"
   fi
 
