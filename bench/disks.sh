@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154
 # The benchmark's disks, sourced by bench/run.sh (bash). Each disk is made
 # once from its description and kept in $work until the description changes:
 #
