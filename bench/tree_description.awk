@@ -4,7 +4,13 @@
 # hidden and read-only files, varied times, and both resident (0 to 600 bytes)
 # and non-resident (1 to 16 KB) contents.
 #
-#   awk -v dirs=40000 -v files=406000 -f bench/tree_description.awk
+#   awk -v files=406000 -f bench/tree_description.awk
+#   awk -v files=200000 -v dirs=1 -f bench/tree_description.awk
+#
+# Without `dirs`, the directories keep the shape of the 406,000-file disk: one
+# for every 10.15 files (40,000 there). The disk grows with the files (6 GiB
+# for 406,000, at least 1 GiB), so that the MFT stays inside its zone and
+# record 0 lists all its runs.
 #
 # The random numbers are the script's own (Park-Miller; every product stays
 # below 2^53, so each awk computes it exactly), so every awk writes the same
@@ -74,8 +80,11 @@ function random_time(    year) {
 }
 
 BEGIN {
-  if (dirs == "") dirs = 40000
   if (files == "") files = 406000
+  if (dirs == "") dirs = int(files * 40000 / 406000 + 0.5)
+  if (dirs < 1) dirs = 1
+  gib = int((6 * files + 405999) / 406000)
+  if (gib < 1) gib = 1
   state = 20240101
   DIGITS = "0123456789abcdefghijklmnopqrstuvwxyz"
   STEM = "abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnop -"
@@ -89,8 +98,8 @@ BEGIN {
   EXTENSIONS = split(".txt .log .dat .jpg .png .c .h .cpp .dll .exe .xml .json .pdf .docx",
                      EXTENSION, " ")
 
-  print "disk size=6GiB time=2024-01-01T00:00:00"
-  print "partition type=0x07 start=1MiB size=6143MiB fs=ntfs label=BENCH"
+  print "disk size=" gib "GiB time=2024-01-01T00:00:00"
+  print "partition type=0x07 start=1MiB size=" (gib * 1024 - 1) "MiB fs=ntfs label=BENCH"
 
   # Directories level by level: 200 in the root, the rest spread evenly over
   # levels 2 to 8, each under a random directory of the level above.
