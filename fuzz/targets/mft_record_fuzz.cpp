@@ -1,6 +1,6 @@
 // One FILE record: fix-ups, the attribute walk, the values copied out, the
 // contents of its attributes (read from a disk made of the input itself) and
-// the attribute-list lookups of path resolution.
+// the attribute-list lookup of the directory table.
 //
 // Input: the record. Its size is the largest power of two from 256 to 4096
 // that the input holds.
@@ -12,7 +12,7 @@
 
 #include "fuzz_disk.h"
 #include "ntfs/mft_record.h"
-#include "scan/attribute_list.h"
+#include "ntfs/attribute_list.h"
 
 namespace {
 
@@ -42,23 +42,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   record.SetDiagnosticStream(&diagnostics);
   CountingObserver observer;
   constexpr uint64_t kMaxData = 1024 * 1024;
-  record.TryParse(buffer.data(), buffer.size(), true, kMaxData, nullptr, &observer);
+  record.TryParse(buffer.data(), buffer.size(), true, kMaxData, &observer);
   fuzz::Require(record.data.size() <= kMaxData + size, "attribute data within its cap");
 
   const ByteView view(buffer.data(), buffer.size());
-  uint32_t listOffset = 0;
-  uint64_t valueSize = 0;
-  if (FindAttribute(view, kAttributeList, listOffset) &&
-      AttributeValueSize(view, listOffset, valueSize)) {
-    ByteBuffer list;
-    try {
-      if (record.ReadAttributeData(listOffset, list, kMaxAttributeListSize, nullptr) ==
-          kErrorSuccess) {
-        uint64_t other = 0;
-        LastListedRecord(ByteView(list.data(), list.size()), kAttributeFileName, 0, other);
-      }
-    } catch (const BlockException&) {
-    }
+  ByteBuffer list;
+  uint64_t extension = 0;
+  if (FindNameExtension(record, 0, list, extension)) {
+    fuzz::Require(list.size() <= kMaxAttributeListSize, "attribute list within its cap");
   }
   BaseRecordReference(view);
   return 0;

@@ -2,10 +2,8 @@
 // a non-resident attribute's runs decoded and read from the disk.
 
 #include <algorithm>
-#include <new>
-#include <stdexcept>
 
-#include "ntfs/checked_arithmetic.h"
+#include "ntfs/cluster_sink.h"
 #include "ntfs/mft_record.h"
 #include "ntfs/run_list.h"
 #include "platform/bytes.h"
@@ -28,78 +26,23 @@ uint64_t RunListStart(ByteView record, uint32_t attribute) {
   return start;
 }
 
-// Whether the disk holds the last byte of the first `bytes` of the run at
-// `lcn`: the cluster that holds it is read whole, as a raw device wants.
-bool DiskHoldsRunEnd(BlockDevice& disk, uint64_t partitionOffset, uint32_t clusterSize, int64_t lcn,
-                     uint64_t bytes, ByteBuffer& cluster) {
-  if (lcn < 0 || bytes == 0) return false;
-  uint64_t offset = 0;
-  if (!CheckedAdd(static_cast<uint64_t>(lcn), (bytes - 1) / clusterSize, offset) ||
-      !CheckedMultiply(offset, clusterSize, offset) ||
-      !CheckedAdd(offset, partitionOffset, offset) || !disk.Seek(offset)) {
-    return false;
-  }
-  cluster.resize(clusterSize);
-  uint32_t got = 0;
-  return disk.Read(cluster.data(), clusterSize, got) && got > (bytes - 1) % clusterSize;
-}
-
-// A read of a large attribute (the MFT) is given its whole size at once, so
-// that the buffer neither grows by copying nor holds twice the data while it
-// does. The size counts the runs up to the data size, the cap, and only the
-// runs whose last cluster the disk holds: what a hostile record claims beyond
-// its runs or beyond the disk is not reserved. Unfiltered reads still ask
-// for no more than has already arrived, and a filtered read reuses one
-// piece's room for the records it drops, so pages are used only as kept
-// bytes fill them. A reservation the system refuses is simply not made.
-void ReserveForRuns(ByteBuffer& out, ByteView record, uint64_t runListStart, uint64_t dataSize,
-                    uint64_t maxData, BlockDevice& disk, uint64_t partitionOffset,
-                    uint32_t clusterSize) {
-  const uint64_t room = maxData > out.size() ? maxData - out.size() : 0;
-  const uint64_t wanted = std::min(dataSize, room);
-  // Smaller attributes grow cheaply enough, and are not worth the extra reads.
-  if (wanted < kHugePageThreshold) return;
-  uint64_t runBytes = 0;
-  RunListReader reader(record, runListStart, clusterSize);
-  DecodedRun run;
-  ByteBuffer cluster;
-  try {
-    uint64_t remaining = dataSize;
-    while (remaining > 0 && runBytes < wanted && reader.Next(run)) {
-      // The same share of the run as the read takes; a run it refuses needs
-      // no room.
-      const uint64_t take = std::min(run.byteLength, remaining);
-      if (take > kMaxRunRead) break;
-      const uint64_t counted = std::min(take, wanted - runBytes);
-      if (!DiskHoldsRunEnd(disk, partitionOffset, clusterSize, run.lcn, counted, cluster)) break;
-      runBytes += counted;
-      remaining -= take;
-    }
-  } catch (const BlockException&) {
-    // The read that follows meets the same fault at the same run, after the
-    // runs before it, and reports it.
-  } catch (const ByteRangeError&) {
-  }
-  if (runBytes > out.max_size() - out.size()) return;
-  try {
-    out.reserve(out.size() + static_cast<size_t>(runBytes));
-  } catch (const std::bad_alloc&) {
-  } catch (const std::length_error&) {
-  }
-}
-
 }  // namespace
 
-ErrorCode MFTRecord::ReadAttributeData(uint32_t attributeOffset, ByteBuffer& out, uint64_t maxData,
-                                       FsFilter* loadFilter) {
+ErrorCode MFTRecord::ReadAttributeData(uint32_t attributeOffset, ByteBuffer& out,
+                                       uint64_t maxData) {
+  ByteBufferSink sink(out);
+  return ReadAttributeData(attributeOffset, sink, maxData);
+}
+
+ErrorCode MFTRecord::ReadAttributeData(uint32_t attributeOffset, ClusterSink& out,
+                                       uint64_t maxData) {
   try {
     const ByteView record(buffer_, bufferSize_);
     if (record.u8(attributeOffset + kAttrNonResident) == 0) {
       const uint32_t length = record.le32(attributeOffset + kAttrValueLength);
       if (out.size() + uint64_t{length} > maxData) return kErrorNotEnoughMemory;
-      const ByteView value = record.Sub(
-          uint64_t{attributeOffset} + record.le16(attributeOffset + kAttrValueOffset), length);
-      out.insert(out.end(), value.data(), value.data() + value.size());
+      out.Append(record.Sub(
+          uint64_t{attributeOffset} + record.le16(attributeOffset + kAttrValueOffset), length));
       return kErrorSuccess;
     }
 
@@ -111,10 +54,6 @@ ErrorCode MFTRecord::ReadAttributeData(uint32_t attributeOffset, ByteBuffer& out
     // beyond it hold nothing of the attribute (ntfs-3g leaves the MFT's
     // records there zeroed), so they are neither read nor listed.
     uint64_t remaining = record.le64(attributeOffset + kAttrDataSize);
-    if (handle != nullptr) {
-      ReserveForRuns(out, record, runListStart, remaining, maxData, *handle, partitionOffset_,
-                     clusterSize_);
-    }
     DecodedRun run;
     while (remaining > 0 && reader.Next(run)) {
       const uint64_t take = std::min(run.byteLength, remaining);
@@ -127,8 +66,7 @@ ErrorCode MFTRecord::ReadAttributeData(uint32_t attributeOffset, ByteBuffer& out
       // the next run to be refused, and no more.
       const uint64_t room = maxData - out.size();
       const uint64_t count = take > room ? room + 1 : take;
-      if (ErrorCode error =
-              ReadClusters(Lcn{run.lcn}, out, static_cast<uint32_t>(count), loadFilter)) {
+      if (ErrorCode error = ReadClusters(Lcn{run.lcn}, out, static_cast<uint32_t>(count))) {
         return error;
       }
       remaining -= take;

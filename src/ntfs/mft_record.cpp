@@ -83,16 +83,16 @@ std::wostream& MFTRecord::Diagnostics() {
 }
 
 ErrorCode MFTRecord::TryParse(uint8_t* buffer, uint64_t bufferSize, bool readData, uint64_t maxData,
-                              FsFilter* loadFilter, StreamFilter* observer) {
+                              StreamFilter* observer) {
   try {
-    return Parse(buffer, bufferSize, readData, maxData, loadFilter, observer);
+    return Parse(buffer, bufferSize, readData, maxData, observer);
   } catch (const BlockException&) {
     return kErrorFileCorrupt;
   }
 }
 
 ErrorCode MFTRecord::Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, uint64_t maxData,
-                           FsFilter* loadFilter, StreamFilter* observer) {
+                           StreamFilter* observer) {
   if (bufferSize < recordSize_) return kErrorInvalidParameter;
   // A record is recordSize bytes; whatever follows belongs to the next one.
   // The fix-ups are applied to a copy: the caller's bytes stay as the disk
@@ -115,17 +115,15 @@ ErrorCode MFTRecord::Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, 
   fileNameCount = 0;
   dataCount = 0;
   fragmentCount = 0;
-  droppedDamagedRecord = false;
   haveLongName_ = false;
   haveUnnamedDataSize_ = false;
-  keptRecordNumbers.clear();
-  filteredBytesSeen_ = 0;
   fileNameId = 0;
   unnamedDataId = 0;
   indexRootId = 0;
   hasUnnamedData = false;
   hasIndexRoot = false;
   neverUsed = false;
+  streamNameOutside = false;
   bitmapOffset = 0;
   if (bufferSize_ < kRecordHeaderSize) throw BlockException();
 
@@ -158,7 +156,7 @@ ErrorCode MFTRecord::Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, 
         attributeOffset_ >= usedSize_) {
       throw BlockException();
     }
-    return WalkAttributes(readData, maxData, loadFilter, observer);
+    return WalkAttributes(readData, maxData, observer);
   } catch (const ByteRangeError&) {
     throw BlockException();
   }
@@ -186,8 +184,7 @@ void MFTRecord::ApplyFixups() {
   }
 }
 
-ErrorCode MFTRecord::WalkAttributes(bool readData, uint64_t maxData, FsFilter* loadFilter,
-                                    StreamFilter* observer) {
+ErrorCode MFTRecord::WalkAttributes(bool readData, uint64_t maxData, StreamFilter* observer) {
   const ByteView record(buffer_, bufferSize_);
   for (;;) {
     // The attributes end with the end marker, inside the record: a walk that
@@ -226,9 +223,10 @@ ErrorCode MFTRecord::WalkAttributes(bool readData, uint64_t maxData, FsFilter* l
       case kAttributeData:
         ++dataCount;
         if (readData) {
-          if (ErrorCode error = ReadAttributeData(attributeOffset_, data, maxData, loadFilter)) {
-            return error;
-          }
+          const ErrorCode error = dataSink != nullptr
+                                      ? ReadAttributeData(attributeOffset_, *dataSink, maxData)
+                                      : ReadAttributeData(attributeOffset_, data, maxData);
+          if (error != kErrorSuccess) return error;
         } else {
           ReadDataAttribute(observer);
         }
@@ -248,11 +246,9 @@ ErrorCode MFTRecord::ReadStandardInformation() {
   }
   const ByteView value = ResidentValue(record, attributeOffset_);
   if (value.size() < kStandardInfoSize) {
-    if (!silent_) {
-      Diagnostics() << L"Error Attribute bufferSize=" << value.size() << L" expect min size of "
-                    << kStandardInfoSize << L"\n";
-      Diagnostics().flush();
-    }
+    Diagnostics() << L"Error Attribute bufferSize=" << value.size() << L" expect min size of "
+                  << kStandardInfoSize << L"\n";
+    Diagnostics().flush();
     return kErrorInvalidParameter;
   }
   std::memcpy(standardInfo.data(), value.data(), kStandardInfoSize);
@@ -298,7 +294,17 @@ void MFTRecord::ReadDataAttribute(StreamFilter* observer) {
     }
     return;
   }
-  if (observer != nullptr && named) NotifyNamedStream(*observer);
+  if (named) {
+    // A stream's name lies in its record. One that does not makes the record
+    // damaged for the listing; the load's counts and filters still take it.
+    const uint64_t nameOffset =
+        uint64_t{attributeOffset_} + record.le16(attributeOffset_ + kAttrNameOffset);
+    if (!record.Contains(nameOffset, 2u * record.u8(attributeOffset_ + kAttrNameLength))) {
+      streamNameOutside = true;
+    } else if (observer != nullptr) {
+      NotifyNamedStream(*observer);
+    }
+  }
   if (takeSize) {
     StoreLe64(fileName.data() + kFnDataSize, record.le64(attributeOffset_ + kAttrDataSize));
   }

@@ -12,6 +12,7 @@
 #include "filters/file_views.h"
 #include "filters/fs_filter.h"
 #include "ntfs/block_exception.h"
+#include "ntfs/cluster_sink.h"
 #include "ntfs/cluster_number.h"
 #include "ntfs/run_entry.h"
 #include "platform/byte_buffer.h"
@@ -31,9 +32,6 @@ inline constexpr uint32_t kAttributeEnd = 0xFFFFFFFF;
 inline constexpr uint64_t kStandardInfoCap = 512;
 inline constexpr uint64_t kFileNameCap = 4096;
 inline constexpr uint64_t kMaxAttributeData = 0xFFFFFFFF;
-
-// The filtered MFT read tests and compacts the records piece by piece.
-inline constexpr uint32_t kLoadPieceClusters = 16;
 
 // The update sequence protects the last two bytes of every 512-byte stride,
 // whatever the disk's sector size.
@@ -55,11 +53,8 @@ class MFTRecord final : public FileDescription {
   // it is damage. 0 (the default) checks no reference.
   void SetRecordLimit(uint64_t recordLimit) { recordLimit_ = recordLimit; }
   // Where the one diagnostic line of the parser goes; the standard error
-  // stream unless set. A parser that rereads records which their own
-  // reader reports (the directories of a path) is silenced, so that each
-  // damaged record is told of once.
+  // stream unless set.
   void SetDiagnosticStream(std::wostream* stream) { diagnostics_ = stream; }
-  void SilenceDiagnostics() { silent_ = true; }
 
   // Parses the first RecordSize() bytes of `buffer`, which it leaves as they
   // are (the fix-ups go to the record's own copy, Bytes()). A
@@ -75,12 +70,14 @@ class MFTRecord final : public FileDescription {
   // fields below then describe this record alone: a record without
   // $STANDARD_INFORMATION or $FILE_NAME presents zero blocks, never an
   // earlier record's values.
+  // With `readData`, the contents of every $DATA attribute go to dataSink
+  // (to `data` when it is null).
   ErrorCode Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, uint64_t maxData,
-                  FsFilter* loadFilter, StreamFilter* observer);
+                  StreamFilter* observer);
   // Parse for callers that treat a damaged record as a code: BlockException
   // becomes kErrorFileCorrupt.
   ErrorCode TryParse(uint8_t* buffer, uint64_t bufferSize, bool readData, uint64_t maxData,
-                     FsFilter* loadFilter, StreamFilter* observer);
+                     StreamFilter* observer);
 
   // Appends the contents of the attribute whose header lies at
   // `attributeOffset` of the record being parsed. A non-resident attribute
@@ -88,16 +85,14 @@ class MFTRecord final : public FileDescription {
   // then holds the runs that hold that data, the last one cut to the clusters
   // in use. Returns kErrorNotEnoughMemory past `maxData`,
   // kErrorFileTooLarge for a run of 4 GiB or more, or a read's code.
-  ErrorCode ReadAttributeData(uint32_t attributeOffset, ByteBuffer& out, uint64_t maxData,
-                              FsFilter* loadFilter);
+  ErrorCode ReadAttributeData(uint32_t attributeOffset, ClusterSink& out, uint64_t maxData);
+  ErrorCode ReadAttributeData(uint32_t attributeOffset, ByteBuffer& out, uint64_t maxData);
   // Decodes the run list of the attribute at `attributeOffset` into `runs`,
   // reading nothing (empty for a resident attribute).
   ErrorCode BuildRunList(uint32_t attributeOffset);
-  // Reads `byteCount` bytes from cluster `lcn` onward and appends them to
-  // `out`; with a filter that filters on load, only the records among them
-  // that parse and pass it are appended. Returns kErrorHandleEof when the
-  // disk returns no bytes before the count is reached.
-  ErrorCode ReadClusters(Lcn lcn, ByteBuffer& out, uint32_t byteCount, FsFilter* loadFilter);
+  // Reads `byteCount` bytes from cluster `lcn` onward into `out`. Returns
+  // kErrorHandleEof when the disk returns no bytes before the count is reached.
+  ErrorCode ReadClusters(Lcn lcn, ClusterSink& out, uint32_t byteCount);
 
   uint32_t DataStreamCount() const override { return static_cast<uint32_t>(dataCount); }
   // Records have no path while the MFT loads.
@@ -131,6 +126,9 @@ class MFTRecord final : public FileDescription {
   FileNameBlock fileName{};
   std::vector<RunEntry> runs;
   ByteBuffer data;
+  // Where a Parse with readData puts the $DATA contents instead of `data`
+  // (the MFT's record stream); not owned.
+  ClusterSink* dataSink = nullptr;
   bool inUse = false;
   // The header's directory flag, and the sequence number that references to
   // this record carry in their high 16 bits.
@@ -140,12 +138,6 @@ class MFTRecord final : public FileDescription {
   int32_t fileNameCount = 0;
   int32_t dataCount = 0;
   int32_t fragmentCount = 0;
-  // Set by a filtered MFT read that passed over a record it could not parse
-  // (and so could not test): the records kept are sound, but one is missing.
-  bool droppedDamagedRecord = false;
-  // A filtered MFT read keeps the record number of each record it keeps,
-  // in step with `data`: their positions there are no longer their numbers.
-  std::vector<uint32_t> keptRecordNumbers;
   // Attribute ids, which tell a record's attributes apart: that of the
   // $FILE_NAME kept in `fileName`, of the unnamed $DATA and of the directory
   // index root ($INDEX_ROOT named $I30), each when this record holds it.
@@ -156,6 +148,8 @@ class MFTRecord final : public FileDescription {
   bool hasIndexRoot = false;
   // The block was all zeros: a slot of the MFT that was never used.
   bool neverUsed = false;
+  // A named non-resident $DATA whose name lies outside the record.
+  bool streamNameOutside = false;
   // Offset of the unnamed $BITMAP attribute in the record; 0: none.
   uint32_t bitmapOffset = 0;
   // The disk, for reading attribute contents; not owned.
@@ -164,16 +158,13 @@ class MFTRecord final : public FileDescription {
 
  private:
   void ApplyFixups();
-  ErrorCode WalkAttributes(bool readData, uint64_t maxData, FsFilter* loadFilter,
-                           StreamFilter* observer);
+  ErrorCode WalkAttributes(bool readData, uint64_t maxData, StreamFilter* observer);
   ErrorCode ReadStandardInformation();
   ErrorCode ReadFileName();
   void ReadDataAttribute(StreamFilter* observer);
   void CountFragments();
   void NoteStreamIds(uint32_t type);
   void NotifyNamedStream(StreamFilter& observer);
-  ErrorCode ReadUnfiltered(ByteBuffer& out, uint32_t byteCount);
-  ErrorCode ReadFiltered(ByteBuffer& out, uint32_t byteCount, FsFilter& loadFilter);
   std::wostream& Diagnostics();
 
   uint8_t* buffer_ = nullptr;
@@ -192,14 +183,10 @@ class MFTRecord final : public FileDescription {
   const ByteBuffer* mftBitmap_ = nullptr;
   bool checkNumber_ = false;
   std::wostream* diagnostics_ = nullptr;
-  bool silent_ = false;
   // Whether `fileName` holds a name other than a DOS alias, and whether its
   // data size is the unnamed data stream's, which later attributes keep.
   bool haveLongName_ = false;
   bool haveUnnamedDataSize_ = false;
-  // Bytes of the MFT's data that filtered reads have passed so far: where
-  // the next one starts, which numbers its records.
-  uint64_t filteredBytesSeen_ = 0;
   // Names handed to the stream observer, copied without allocating.
   std::array<char16_t, 256> recordNameScratch_{};
   std::array<char16_t, 256> streamNameScratch_{};

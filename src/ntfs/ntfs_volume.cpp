@@ -21,6 +21,12 @@ bool NamedMft(const FileNameBlock& fileName) {
          NameUnit(fileName, 2) == u'F' && NameUnit(fileName, 3) == u'T';
 }
 
+// Takes the records of a load that nobody consumes.
+class NoConsumer final : public MftRecordConsumer {
+ public:
+  void Consume(uint64_t, ErrorCode, MFTRecord&) override {}
+};
+
 }  // namespace
 
 NtfsVolume::NtfsVolume() : NtfsVolume(SystemDeviceOpener()) {}
@@ -30,7 +36,7 @@ NtfsVolume::NtfsVolume(DeviceOpener& opener) : opener_(opener) {}
 NtfsVolume::~NtfsVolume() = default;
 
 ErrorCode NtfsVolume::Mount(std::u16string_view physicalName, const PartitionEntry& entry,
-                            char16_t separator, FsFilter* loadFilter) {
+                            char16_t separator, MftRecordConsumer* consumer) {
   if (entry.startBeyond32Bits) return kErrorArithmeticOverflow;
   if (handle_ == nullptr) {
     ErrorCode error = kErrorSuccess;
@@ -40,10 +46,10 @@ ErrorCode NtfsVolume::Mount(std::u16string_view physicalName, const PartitionEnt
   startSector_ = entry.startSector;
   bytesPerSector_ = kDiskSectorSize;
   separator_ = separator;
-  return ReadBootSector(loadFilter);
+  return ReadBootSector(consumer);
 }
 
-ErrorCode NtfsVolume::ReadBootSector(FsFilter* loadFilter) {
+ErrorCode NtfsVolume::ReadBootSector(MftRecordConsumer* consumer) {
   loaded_ = false;
   if (handle_ == nullptr) return kErrorInvalidHandle;
   std::array<uint8_t, kBootSectorSize> sector{};
@@ -57,12 +63,12 @@ ErrorCode NtfsVolume::ReadBootSector(FsFilter* loadFilter) {
   clusterSize_ = geometry.clusterSize;
   recordSize_ = geometry.recordSize;
   recordBuffer_.assign(recordSize_, 0);
-  const ErrorCode result = LoadMft(geometry.mftCluster, loadFilter);
+  const ErrorCode result = LoadMft(geometry.mftCluster, consumer);
   loaded_ = result == kErrorSuccess;
   return result;
 }
 
-ErrorCode NtfsVolume::LoadMft(uint64_t mftCluster, FsFilter* loadFilter) {
+ErrorCode NtfsVolume::LoadMft(uint64_t mftCluster, MftRecordConsumer* consumer) {
   if (handle_ == nullptr) return kErrorInvalidHandle;
   uint64_t offset = 0;
   if (!CheckedMultiply(mftCluster, clusterSize_, offset) ||
@@ -85,7 +91,7 @@ ErrorCode NtfsVolume::LoadMft(uint64_t mftCluster, FsFilter* loadFilter) {
     probe.SetDiagnosticStream(diagnostics_);
     probe.ExpectRecordNumber(0);
     const ErrorCode error = probe.TryParse(recordBuffer_.data(), recordBuffer_.size(), false,
-                                           kMaxAttributeData, nullptr, nullptr);
+                                           kMaxAttributeData, nullptr);
     if (error == kErrorFileCorrupt) return kErrorDiskCorrupt;
     if (error != kErrorSuccess) return error;
     if (!NamedMft(probe.fileName)) return kErrorBadDevice;
@@ -104,7 +110,7 @@ ErrorCode NtfsVolume::LoadMft(uint64_t mftCluster, FsFilter* loadFilter) {
       const uint64_t cap = dataSize / recordSize_ / 8 + kMftBitmapSlack;
       ErrorCode bitmapError = kErrorSuccess;
       try {
-        bitmapError = probe.ReadAttributeData(probe.bitmapOffset, mftBitmap_, cap, nullptr);
+        bitmapError = probe.ReadAttributeData(probe.bitmapOffset, mftBitmap_, cap);
       } catch (const BlockException&) {
         bitmapError = kErrorFileCorrupt;
       }
@@ -112,28 +118,42 @@ ErrorCode NtfsVolume::LoadMft(uint64_t mftCluster, FsFilter* loadFilter) {
     }
   }
 
+  mftRecordLimit_ = runBytes / recordSize_;
+  // The parser of the stream's records; record 0's own parser reads the
+  // stream through its $DATA.
+  MFTRecord parser;
+  parser.handle = handle_.get();
+  parser.SetGeometry(partitionOffset(), recordSize_, clusterSize_);
+  parser.SetDiagnosticStream(diagnostics_);
+  parser.SetRecordLimit(mftRecordLimit_);
+  parser.SetMftBitmap(&mftBitmap_);
+  NoConsumer counter;
+  MftStream stream(parser, consumer != nullptr ? *consumer : counter, streamBufferSize_);
+
   MFTRecord record;
   record.handle = handle_.get();
   record.SetGeometry(partitionOffset(), recordSize_, clusterSize_);
   record.SetDiagnosticStream(diagnostics_);
-  mftRecordLimit_ = runBytes / recordSize_;
   record.SetRecordLimit(mftRecordLimit_);
-  record.SetMftBitmap(&mftBitmap_);
+  record.dataSink = &stream;
   mftLoadError_ = kErrorSuccess;
+  mftRecordCount_ = 0;
+  record.ExpectRecordNumber(0);
+  ErrorCode error = kErrorSuccess;
   try {
-    record.ExpectRecordNumber(0);
-    if (ErrorCode error = record.TryParse(recordBuffer_.data(), recordBuffer_.size(), true,
-                                          kMaxAttributeData, loadFilter, nullptr)) {
-      // A disk that ends inside the MFT (an image cut short, a run that points
-      // past the end) still holds the records read before that end: they are
-      // kept, and the listing ends with the read's code.
-      if (error != kErrorHandleEof || record.data.size() < recordSize_) return error;
-      mftLoadError_ = error;
-      record.data.resize(record.data.size() - record.data.size() % recordSize_);
-    }
+    error = record.TryParse(recordBuffer_.data(), recordBuffer_.size(), true, kMaxAttributeData,
+                            nullptr);
   } catch (const std::bad_alloc&) {
     return kErrorNotEnoughMemory;
   }
+  if (error != kErrorSuccess) {
+    // A disk that ends inside the MFT (an image cut short, a run that points
+    // past the end) still holds the records read before that end: they are
+    // kept, and the listing ends with the read's code.
+    if (error != kErrorHandleEof || stream.recordCount() == 0) return error;
+    mftLoadError_ = error;
+  }
+  mftRecordCount_ = stream.recordCount();
   // Runs that end before the data size, or a size that ends inside a record:
   // the whole records read are listed, and the listing ends with the code.
   uint64_t runsRead = 0;
@@ -143,15 +163,13 @@ ErrorCode NtfsVolume::LoadMft(uint64_t mftCluster, FsFilter* loadFilter) {
   if (mftLoadError_ == kErrorSuccess && (runsRead < dataSize || dataSize % recordSize_ != 0)) {
     mftLoadError_ = kErrorDiskCorrupt;
   }
-  // A damaged record that a filtered load passed over might have matched:
-  // the listing is told, as the unfiltered scan tells of the ones it meets.
-  if (mftLoadError_ == kErrorSuccess && record.droppedDamagedRecord) {
-    mftLoadError_ = kErrorFileCorrupt;
-  }
-  mftData_.swap(record.data);
   mftRuns_.swap(record.runs);
-  mftRecordNumbers_.swap(record.keptRecordNumbers);
+  // Entry 0 (types 0x100, 0x200, ...) of the stream's counts is not carried
+  // over: the report shows only entries 1 to 14.
   attributeCounts_ = record.attributeCounts;
+  for (size_t i = 1; i < attributeCounts_.size(); ++i) {
+    attributeCounts_[i] += parser.attributeCounts[i];
+  }
   return kErrorSuccess;
 }
 

@@ -5,13 +5,10 @@
 #include <vector>
 
 #include "filters/file_views.h"
+#include "ntfs/file_reference.h"
 #include "ntfs/run_entry.h"
 
 namespace skerry {
-
-// Path resolution takes a reference's record number from its low 40 bits; its
-// high 16 bits are the sequence number.
-inline constexpr uint64_t kRecordNumberMask = 0xFFFFFFFFFF;
 
 // The decoded form of one file record, as the listing prints it and as the
 // directory filters and the directory walk see a file. One entry is reused for

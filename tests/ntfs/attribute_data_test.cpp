@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "ntfs/mft_record.h"
-#include "ntfs/recording_filter.h"
+#include "ntfs/mft_stream.h"
+#include "ntfs/recording_consumer.h"
 #include "platform/text.h"
 #include "support/memory_disk.h"
 #include "support/record_builder.h"
@@ -18,7 +19,7 @@ using test::DiskImage;
 using test::EncodeRunList;
 using test::MemoryDisk;
 using test::RecordBuilder;
-using test::RecordingFilter;
+using test::RecordingConsumer;
 using test::TestRun;
 
 constexpr uint32_t kCluster = 4096;
@@ -43,22 +44,31 @@ std::shared_ptr<DiskImage> DiskWithRecords(uint64_t firstLcn, uint64_t clusters,
 }
 
 // The record whose $DATA lists `runs` with the given data size, parsed with
-// data reading on, as the MFT's own record is.
+// data reading on, as the MFT's own record is: into `data`, or with a
+// consumer, as a stream of records through a buffer of `bufferSize` bytes.
 class AttributeDataTest : public ::testing::Test {
  protected:
   ErrorCode ReadData(const std::vector<uint8_t>& runList, uint64_t dataSize,
-                     FsFilter* filter = nullptr, uint64_t maxData = kMaxAttributeData) {
+                     MftRecordConsumer* consumer = nullptr, uint64_t maxData = kMaxAttributeData,
+                     size_t bufferSize = kMftStreamBufferSize) {
     recordBytes = RecordBuilder().FileName(u"$MFT").NonResidentData(runList, dataSize).Build();
     device = std::make_unique<MemoryDisk>(disk);
     record.handle = device.get();
     record.SetGeometry(0, kRecord, kCluster);
-    return record.Parse(recordBytes.data(), recordBytes.size(), true, maxData, filter, nullptr);
+    parser.SetGeometry(0, kRecord, kCluster);
+    stream.reset();
+    record.dataSink = nullptr;
+    if (consumer != nullptr) {
+      stream = std::make_unique<MftStream>(parser, *consumer, bufferSize);
+      record.dataSink = stream.get();
+    }
+    return record.Parse(recordBytes.data(), recordBytes.size(), true, maxData, nullptr);
   }
   std::u16string NameAt(size_t position) {
     MFTRecord reader;
     reader.SetGeometry(0, kRecord, kCluster);
     EXPECT_EQ(reader.Parse(record.data.data() + position * kRecord, kRecord, false,
-                           kMaxAttributeData, nullptr, nullptr),
+                           kMaxAttributeData, nullptr),
               kErrorSuccess);
     std::u16string name;
     for (size_t i = 0; i < NameLength(reader.fileName); ++i)
@@ -70,6 +80,8 @@ class AttributeDataTest : public ::testing::Test {
   std::unique_ptr<MemoryDisk> device;
   std::vector<uint8_t> recordBytes;
   MFTRecord record;
+  MFTRecord parser;  // the stream's
+  std::unique_ptr<MftStream> stream;
 };
 
 TEST_F(AttributeDataTest, RunListDecodesSignedOffsetsFromThePreviousRun) {
@@ -78,7 +90,7 @@ TEST_F(AttributeDataTest, RunListDecodesSignedOffsetsFromThePreviousRun) {
           .NonResidentData({0x31, 0x40, 0x00, 0x10, 0x00, 0x21, 0x10, 0x00, 0xFF, 0x00}, 10)
           .Build();
   record.SetGeometry(0, kRecord, kCluster);
-  ASSERT_EQ(record.Parse(bytes.data(), bytes.size(), false, kMaxAttributeData, nullptr, nullptr),
+  ASSERT_EQ(record.Parse(bytes.data(), bytes.size(), false, kMaxAttributeData, nullptr),
             kErrorSuccess);
   ASSERT_EQ(record.runs.size(), 2u);
   EXPECT_EQ(record.runs[0].lcn, 4096);
@@ -90,17 +102,19 @@ TEST_F(AttributeDataTest, RunListDecodesSignedOffsetsFromThePreviousRun) {
 TEST_F(AttributeDataTest, ResidentValueOverTheCapAppendsNothing) {
   std::vector<uint8_t> bytes = RecordBuilder().ResidentData(600).Build();
   record.SetGeometry(0, kRecord, kCluster);
-  EXPECT_EQ(record.Parse(bytes.data(), bytes.size(), true, 512, nullptr, nullptr),
+  EXPECT_EQ(record.Parse(bytes.data(), bytes.size(), true, 512, nullptr),
             kErrorNotEnoughMemory);
   EXPECT_TRUE(record.data.empty());
-  EXPECT_EQ(record.Parse(bytes.data(), bytes.size(), true, 600, nullptr, nullptr), kErrorSuccess);
+  EXPECT_EQ(record.Parse(bytes.data(), bytes.size(), true, 600, nullptr), kErrorSuccess);
   EXPECT_EQ(record.data.size(), 600u);
 }
 
-TEST_F(AttributeDataTest, FilteredRunIsReadInPiecesOf16ClustersAndNoFurther) {
+TEST_F(AttributeDataTest, StreamReadsBufferSizedRequestsAndNoFurther) {
   disk = DiskWithRecords(10, 110);  // ten clusters more than the run
-  RecordingFilter filter;
-  ASSERT_EQ(ReadData(EncodeRunList({{100, 10}}), 100 * kCluster, &filter), kErrorSuccess);
+  RecordingConsumer consumer;
+  ASSERT_EQ(ReadData(EncodeRunList({{100, 10}}), 100 * kCluster, &consumer, kMaxAttributeData,
+                     16 * kCluster),
+            kErrorSuccess);
   std::vector<uint32_t> requests;
   for (const test::ReadCall& call : disk->reads) {
     EXPECT_GE(call.offset, 10u * kCluster);
@@ -108,54 +122,32 @@ TEST_F(AttributeDataTest, FilteredRunIsReadInPiecesOf16ClustersAndNoFurther) {
     requests.push_back(call.requested / kCluster);
   }
   EXPECT_EQ(requests, (std::vector<uint32_t>{16, 16, 16, 16, 16, 16, 4}));
-  EXPECT_EQ(record.data.size(), 400u * kRecord);
-  EXPECT_EQ(filter.names.size(), 400u);
+  ASSERT_EQ(consumer.names.size(), 400u);
+  EXPECT_TRUE(record.data.empty());
+  // Every record's attributes are counted: 400 records of four attributes.
+  EXPECT_EQ(parser.attributeCounts[1], 400);
+  EXPECT_EQ(parser.attributeCounts[15], 400);
 }
 
-TEST_F(AttributeDataTest, RecordsThatFailToParseAreDroppedAndTheRestStillTested) {
+// The 11th record is neither "FILE" nor the zeros of a slot never used: it
+// comes with its code, in its place, and the rest are parsed.
+TEST_F(AttributeDataTest, StreamHandsEachRecordWithItsNumberAndCode) {
   disk = DiskWithRecords(10, 16);
-  // The 11th: not "FILE", and not the zeros of a slot never used (a free record).
   std::fill_n(disk->bytes.begin() + 10 * kCluster + 10 * kRecord, kRecord, 0xEE);
-  RecordingFilter filter;
-  ASSERT_EQ(ReadData(EncodeRunList({{16, 10}}), 16 * kCluster, &filter), kErrorSuccess);
-  EXPECT_EQ(filter.names.size(), 63u);
-  ASSERT_EQ(record.data.size(), 63u * kRecord);
-  EXPECT_EQ(NameAt(9), u"f9");
-  EXPECT_EQ(NameAt(10), u"f11");
-  EXPECT_EQ(NameAt(62), u"f63");
-}
-
-TEST_F(AttributeDataTest, AcceptingFilterKeepsWhatAnUnfilteredReadGivesFixedUp) {
-  disk = DiskWithRecords(10, 8);
-  std::fill_n(disk->bytes.begin() + 10 * kCluster + 5 * kRecord, kRecord, 0xEE);
-  ASSERT_EQ(ReadData(EncodeRunList({{8, 10}}), 8 * kCluster), kErrorSuccess);
-  ByteBuffer expected;
-  for (size_t i = 0; i < 32; ++i) {
-    if (i == 5) continue;
-    std::vector<uint8_t> one(record.data.begin() + i * kRecord,
-                             record.data.begin() + (i + 1) * kRecord);
-    MFTRecord fixer;
-    fixer.SetGeometry(0, kRecord, kCluster);
-    ASSERT_EQ(fixer.Parse(one.data(), kRecord, false, 0, nullptr, nullptr), kErrorSuccess);
-    expected.insert(expected.end(), one.begin(), one.end());
+  RecordingConsumer consumer;
+  ASSERT_EQ(ReadData(EncodeRunList({{16, 10}}), 16 * kCluster, &consumer), kErrorSuccess);
+  ASSERT_EQ(consumer.numbers.size(), 64u);
+  for (uint64_t i = 0; i < 64; ++i) {
+    EXPECT_EQ(consumer.numbers[i], i);
+    EXPECT_EQ(consumer.errors[i] != kErrorSuccess, i == 10) << i;
+    if (i != 10) {
+      EXPECT_EQ(consumer.names[i], FileNumber(i));
+    }
   }
-  RecordingFilter filter;
-  ASSERT_EQ(ReadData(EncodeRunList({{8, 10}}), 8 * kCluster, &filter), kErrorSuccess);
-  EXPECT_EQ(record.data, expected);
 }
 
-TEST_F(AttributeDataTest, FilterKeepsTheRecordsItAcceptsInOrder) {
-  disk = DiskWithRecords(10, 20);
-  RecordingFilter everySecond(
-      [](const std::u16string& name) { return (name.back() - u'0') % 2 == 0; });
-  ASSERT_EQ(ReadData(EncodeRunList({{20, 10}}), 20 * kCluster, &everySecond), kErrorSuccess);
-  ASSERT_EQ(record.data.size(), 40u * kRecord);
-  for (size_t i = 0; i < 40; ++i) EXPECT_EQ(NameAt(i), FileNumber(2 * i));
-  // The filter's tests add to the record's counters: 80 records of four attributes.
-  EXPECT_EQ(record.attributeCounts[1], 80);
-  EXPECT_EQ(record.attributeCounts[15], 81);
-}
-
+// Short reads and a buffer that is no whole number of records make records
+// straddle the buffer's refills; each is parsed whole, in its place.
 TEST_F(AttributeDataTest, ShortReadsNeverShiftTheRecords) {
   disk = DiskWithRecords(10, 20);
   disk->faults.maxBytesPerRead = 1000;
@@ -164,32 +156,42 @@ TEST_F(AttributeDataTest, ShortReadsNeverShiftTheRecords) {
   EXPECT_TRUE(
       std::equal(unfiltered.begin(), unfiltered.end(), disk->bytes.begin() + 10 * kCluster));
 
-  RecordingFilter filter;
-  ASSERT_EQ(ReadData(EncodeRunList({{20, 10}}), 20 * kCluster, &filter), kErrorSuccess);
-  ASSERT_EQ(record.data.size(), 80u * kRecord);
-  EXPECT_EQ(NameAt(79), u"f79");
+  for (const uint32_t perRead : {1000u, 0xFFFFFFFFu}) {
+    disk->faults.maxBytesPerRead = perRead;
+    RecordingConsumer consumer;
+    ASSERT_EQ(ReadData(EncodeRunList({{20, 10}}), 20 * kCluster, &consumer, kMaxAttributeData,
+                       1536),
+              kErrorSuccess);
+    ASSERT_EQ(consumer.names.size(), 80u);
+    for (uint64_t i = 0; i < 80; ++i) EXPECT_EQ(consumer.names[i], FileNumber(i)) << perRead;
+  }
 }
 
 TEST_F(AttributeDataTest, FailureOnTheThirdRunKeepsTheFirstTwo) {
-  for (bool filtered : {false, true}) {
-    SCOPED_TRACE(filtered ? "filtered" : "unfiltered");
+  for (bool streamed : {false, true}) {
+    SCOPED_TRACE(streamed ? "streamed" : "buffered");
     disk = DiskWithRecords(10, 30);
     disk->faults.failReadAtOffset = 30 * kCluster;
     disk->faults.readError = kErrorCrc;
-    RecordingFilter filter;
+    RecordingConsumer consumer;
     const auto runs = EncodeRunList({{2, 10}, {2, 20}, {2, 30}});
-    EXPECT_EQ(ReadData(runs, 6 * kCluster, filtered ? &filter : nullptr), kErrorCrc);
-    ASSERT_EQ(record.data.size(), 4u * kCluster);
-    EXPECT_EQ(NameAt(0), u"f0");
-    EXPECT_EQ(NameAt(8), u"f40");
+    EXPECT_EQ(ReadData(runs, 6 * kCluster, streamed ? &consumer : nullptr), kErrorCrc);
+    if (streamed) {
+      ASSERT_EQ(consumer.names.size(), 16u);
+      EXPECT_EQ(consumer.names[8], u"f40");
+    } else {
+      ASSERT_EQ(record.data.size(), 4u * kCluster);
+      EXPECT_EQ(NameAt(0), u"f0");
+      EXPECT_EQ(NameAt(8), u"f40");
+    }
   }
 }
 
 TEST_F(AttributeDataTest, ADiskThatStopsGivingBytesEndsTheReadWithEof) {
   for (bool filtered : {false, true}) {
-    SCOPED_TRACE(filtered ? "filtered" : "unfiltered");
+    SCOPED_TRACE(filtered ? "streamed" : "buffered");
     disk = DiskWithRecords(10, 4);  // the run claims 8 clusters
-    RecordingFilter filter;
+    RecordingConsumer filter;
     EXPECT_EQ(ReadData(EncodeRunList({{8, 10}}), 8 * kCluster, filtered ? &filter : nullptr),
               kErrorHandleEof);
     disk = DiskWithRecords(10, 8);
@@ -246,29 +248,6 @@ TEST_F(AttributeDataTest, UnfilteredReadGrowsOnlyWithTheBytesReturned) {
     returned += call.returned;
   }
   EXPECT_EQ(returned, 512u * kCluster);
-}
-
-// A large read is sized once, from the runs within the data size that the
-// disk holds: a sound MFT never grows by copying, and neither a data size
-// that claims more than the runs nor a run past the disk's end reserves
-// more than the disk can give.
-TEST_F(AttributeDataTest, LargeReadIsSizedOnceFromTheRunsTheDiskHolds) {
-  disk = DiskWithRecords(10, 1100);  // 4.3 MiB of records
-  const uint64_t size = 1100 * kCluster - 3 * kRecord;
-  ASSERT_EQ(ReadData(EncodeRunList({{600, 10}, {500, 610}}), size), kErrorSuccess);
-  EXPECT_EQ(record.data.size(), size);
-  EXPECT_EQ(record.data.capacity(), size);
-
-  record.data = ByteBuffer();
-  EXPECT_EQ(ReadData(EncodeRunList({{1100, 10}}), uint64_t{1} << 40), kErrorSuccess);
-  EXPECT_EQ(record.data.capacity(), 1100u * kCluster);
-
-  record.data = ByteBuffer();
-  EXPECT_EQ(ReadData(EncodeRunList({{1100, 10}, {50000, 1u << 30}}), uint64_t{1} << 40),
-            kErrorHandleEof);
-  EXPECT_EQ(record.data.size(), 1100u * kCluster);
-  // The read past the end asked for one step of room, not for the run.
-  EXPECT_LT(record.data.capacity(), uint64_t{64} << 20);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-#include "scan/attribute_list.h"
+#include "ntfs/attribute_list.h"
 
-#include "scan/file_entry.h"
+#include "ntfs/file_reference.h"
 
 namespace skerry {
 namespace {
@@ -68,6 +68,30 @@ bool LastListedRecord(ByteView list, uint32_t type, uint64_t self, uint64_t& rec
 
 uint64_t BaseRecordReference(ByteView record) {
   return record.Contains(kBaseRecord, 8) ? record.le64(kBaseRecord) : 0;
+}
+
+// A directory whose attributes outgrew its record (a large, fragmented index)
+// may keep its $FILE_NAME in an extension record, which its $ATTRIBUTE_LIST
+// names.
+bool FindNameExtension(MFTRecord& record, uint64_t recordNumber, ByteBuffer& list,
+                       uint64_t& extension) {
+  const ByteView base = record.Bytes();
+  uint32_t offset = 0;
+  uint64_t listSize = 0;
+  if (!FindAttribute(base, kAttributeList, offset) || !AttributeValueSize(base, offset, listSize) ||
+      listSize > kMaxAttributeListSize) {
+    return false;
+  }
+  list.clear();
+  try {
+    if (record.ReadAttributeData(offset, list, kMaxAttributeListSize) != kErrorSuccess) {
+      return false;
+    }
+  } catch (const BlockException&) {
+    return false;
+  }
+  return LastListedRecord(ByteView(list.data(), list.size()), kAttributeFileName, recordNumber,
+                          extension);
 }
 
 }  // namespace skerry

@@ -1,10 +1,12 @@
 #pragma once
-// What path resolution needs of a record whose $FILE_NAME lives in another
+// What the directory table needs of a record whose $FILE_NAME lives in another
 // record (a directory whose attributes outgrew its base record): where its
 // $ATTRIBUTE_LIST is, and which record the list says holds the name.
 
 #include <cstdint>
 
+#include "ntfs/mft_record.h"
+#include "platform/byte_buffer.h"
 #include "platform/bytes.h"
 
 namespace skerry {
@@ -29,5 +31,13 @@ bool LastListedRecord(ByteView list, uint32_t type, uint64_t self, uint64_t& rec
 
 // The base record reference of a record's header: 0 for a base record.
 uint64_t BaseRecordReference(ByteView record);
+
+// The number of the record that holds the $FILE_NAME of `record` (record
+// `recordNumber`, just parsed, which holds none itself), as its
+// $ATTRIBUTE_LIST names it; the list is read into `list` (from the disk when
+// it is not resident). False when the record has no readable list or the list
+// names no such record.
+bool FindNameExtension(MFTRecord& record, uint64_t recordNumber, ByteBuffer& list,
+                       uint64_t& extension);
 
 }  // namespace skerry

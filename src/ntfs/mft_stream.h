@@ -1,0 +1,68 @@
+#pragma once
+// The MFT read as a stream of records: its clusters come in through one
+// reused buffer, each record is parsed as soon as its last byte has arrived
+// and handed to a consumer, and no record's bytes are kept after that. A
+// record that straddles a refill of the buffer or the end of a run waits in a
+// record-sized carry for the rest of its bytes.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "ntfs/cluster_sink.h"
+#include "ntfs/mft_record.h"
+
+namespace skerry {
+
+// A few MiB: large sequential requests, far below the MFT of a large volume.
+inline constexpr size_t kMftStreamBufferSize = 4 * 1024 * 1024;
+
+class MftRecordConsumer {
+ public:
+  virtual ~MftRecordConsumer() = default;
+  // Record `number`, in MFT order. `error` is the parser's code: 0 when
+  // `record` describes it, else kErrorFileCorrupt or another code for a
+  // damaged record (zeros where $MFT's bitmap holds the record in use
+  // included), whose fields then mean nothing. The record may be used to
+  // read its attributes' data; it is valid until the call returns.
+  virtual void Consume(uint64_t number, ErrorCode error, MFTRecord& record) = 0;
+};
+
+class MftStream final : public ClusterSink {
+ public:
+  // `parser` parses every record (its geometry, record limit, bitmap and
+  // diagnostic stream set by the caller); `bufferSize` is rounded up to a
+  // whole number of 512-byte sectors.
+  MftStream(MFTRecord& parser, MftRecordConsumer& consumer,
+            size_t bufferSize = kMftStreamBufferSize);
+  MftStream(const MftStream&) = delete;
+  MftStream& operator=(const MftStream&) = delete;
+
+  uint64_t size() const override { return bytesTaken_; }
+  void Append(ByteView bytes) override { Take(bytes.data(), bytes.size()); }
+  ErrorCode ReadFrom(BlockDevice& device, uint64_t offset, uint32_t byteCount) override;
+
+  // Records handed to the consumer so far; bytes of an incomplete record
+  // at the end are not one.
+  uint64_t recordCount() const { return recordCount_; }
+
+ private:
+  struct AlignedDelete {
+    void operator()(uint8_t* block) const;
+  };
+
+  void Take(const uint8_t* bytes, size_t count);
+  void Hand(uint8_t* bytes);
+
+  MFTRecord& parser_;
+  MftRecordConsumer& consumer_;
+  size_t bufferSize_;
+  std::unique_ptr<uint8_t, AlignedDelete> buffer_;
+  std::vector<uint8_t> carry_;
+  size_t carried_ = 0;
+  uint64_t bytesTaken_ = 0;
+  uint64_t recordCount_ = 0;
+};
+
+}  // namespace skerry

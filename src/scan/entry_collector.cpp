@@ -1,0 +1,52 @@
+#include "scan/entry_collector.h"
+
+#include "scan/entry_reader.h"
+#include "scan/scan_loop.h"
+
+namespace skerry {
+namespace {
+
+// Longer than any NTFS name, so that names never make the entry grow.
+constexpr size_t kNameCapacity = 256;
+
+}  // namespace
+
+EntryCollector::EntryCollector(const ScanSettings& settings)
+    : settings_(settings),
+      loadFilter_(settings.recordFilter->FiltersOnLoad() ? settings.recordFilter.get() : nullptr),
+      wantPath_(WantsPath(settings)),
+      kept_(settings.bodyFile, settings.showVcn) {
+  entry_.name.reserve(kNameCapacity);
+}
+
+void EntryCollector::Consume(uint64_t number, ErrorCode error, MFTRecord& record) {
+  if (error != kErrorSuccess) {
+    damaged_ = true;
+    return;
+  }
+  // The entry is read before the directory table reads an attribute list,
+  // which the record's runs make room for.
+  const bool offered =
+      loadFilter_ == nullptr || loadFilter_->Matches(record.standardInfo, record.fileName, record);
+  // A record the filter takes must be listed whole: a stream name outside it
+  // is damage.
+  const bool listable = offered && !record.streamNameOutside;
+  if (offered && !listable) damaged_ = true;
+  if (listable) ReadEntry(record, number, entry_);
+  directories_.Note(number, record);
+  if (!listable || (entry_.deleted && !settings_.includeDeleted) || entry_.name.empty()) return;
+  // A file whose path cannot be followed to the root is listed under the
+  // orphan marker, and what it lost is reported, whether it is printed or not.
+  if (wantPath_) {
+    const uint8_t use = entry_.deleted ? 1 : 2;
+    uint8_t& seen = queried_[entry_.parentReference];
+    if ((seen & use) == 0) {
+      seen |= use;
+      pathQueries_.push_back(PathQuery{entry_.parentReference, !entry_.deleted});
+    }
+  }
+  if (!PassesAttributeSelection(entry_, settings_.attributeMask, settings_.showStreamCount)) return;
+  kept_.Add(entry_);
+}
+
+}  // namespace skerry

@@ -1,0 +1,77 @@
+#include "scan/kept_entries.h"
+
+namespace skerry {
+namespace {
+
+constexpr uint8_t kDeleted = 1;
+constexpr uint8_t kNeverUsed = 2;
+constexpr uint8_t kSparse = 4;
+
+}  // namespace
+
+void KeptEntries::Add(const FileEntry& entry) {
+  Kept kept;
+  kept.created = entry.created;
+  kept.modified = entry.modified;
+  kept.mftChanged = entry.mftChanged;
+  kept.accessed = entry.accessed;
+  kept.size = entry.size;
+  kept.parentReference = entry.parentReference;
+  kept.recordNumber = entry.recordNumber;
+  kept.attributes = entry.attributes;
+  kept.nameStart = static_cast<uint32_t>(names_.size());
+  kept.nameLength = static_cast<uint8_t>(entry.name.size());
+  kept.nameCount = entry.nameCount;
+  kept.dataCount = entry.dataCount;
+  kept.flags = static_cast<uint8_t>((entry.deleted ? kDeleted : 0) |
+                                    (entry.neverUsed ? kNeverUsed : 0) |
+                                    (entry.sparse ? kSparse : 0));
+  names_.append(entry.name, 0, kept.nameLength);
+  entries_.push_back(kept);
+  if (keepTimeline_) {
+    timelines_.push_back(Timeline{entry.nameCreated, entry.nameModified, entry.nameMftChanged,
+                                  entry.nameAccessed, entry.contentType, entry.contentId,
+                                  entry.fileNameId});
+  }
+  if (keepRuns_) {
+    runSpans_.push_back(RunSpan{runs_.size(), entry.runs.size()});
+    runs_.insert(runs_.end(), entry.runs.begin(), entry.runs.end());
+  }
+}
+
+void KeptEntries::Rehydrate(size_t index, FileEntry& entry) const {
+  const Kept& kept = entries_[index];
+  entry.created = kept.created;
+  entry.modified = kept.modified;
+  entry.mftChanged = kept.mftChanged;
+  entry.accessed = kept.accessed;
+  entry.size = kept.size;
+  entry.attributes = kept.attributes;
+  entry.deleted = (kept.flags & kDeleted) != 0;
+  entry.neverUsed = (kept.flags & kNeverUsed) != 0;
+  entry.sparse = (kept.flags & kSparse) != 0;
+  entry.name.assign(names_, kept.nameStart, kept.nameLength);
+  entry.parentReference = kept.parentReference;
+  entry.parent = static_cast<uint32_t>(kept.parentReference);
+  entry.nameCount = kept.nameCount;
+  entry.dataCount = kept.dataCount;
+  entry.recordNumber = kept.recordNumber;
+  if (keepTimeline_) {
+    const Timeline& timeline = timelines_[index];
+    entry.nameCreated = timeline.nameCreated;
+    entry.nameModified = timeline.nameModified;
+    entry.nameMftChanged = timeline.nameMftChanged;
+    entry.nameAccessed = timeline.nameAccessed;
+    entry.contentType = timeline.contentType;
+    entry.contentId = timeline.contentId;
+    entry.fileNameId = timeline.fileNameId;
+  }
+  entry.runs.clear();
+  if (keepRuns_) {
+    const RunSpan& span = runSpans_[index];
+    entry.runs.assign(runs_.begin() + static_cast<ptrdiff_t>(span.start),
+                      runs_.begin() + static_cast<ptrdiff_t>(span.start + span.count));
+  }
+}
+
+}  // namespace skerry
