@@ -234,5 +234,54 @@ TEST(PathResolverTest, RecordAtTheFirstClusterAfterARunIsInTheNextRun) {
   EXPECT_EQ(path, u"\\eight\\seven");
 }
 
+// An attribute list of one entry: the $FILE_NAME lies in record `holder`.
+std::vector<uint8_t> NameListedIn(uint64_t holder) {
+  std::vector<uint8_t> entry(32, 0);
+  StoreLe32(entry.data(), 0x30);
+  StoreLe16(entry.data() + 4, 32);
+  StoreLe64(entry.data() + 16, holder);
+  return entry;
+}
+
+// A directory record without a $FILE_NAME, whose list names `holder`.
+std::vector<uint8_t> DirectoryNamedElsewhere(uint64_t holder) {
+  return RecordBuilder()
+      .DirectoryRecord(true)
+      .StandardInformation(1, 0x10)
+      .Resident(0x20, NameListedIn(holder))
+      .Build();
+}
+
+// An extension record of `base` that holds a directory's $FILE_NAME.
+std::vector<uint8_t> NameExtension(uint64_t base, const std::u16string& name) {
+  std::vector<uint8_t> record =
+      RecordBuilder().FileName(name, kRootRecord, test::kDirectoryFlag).Build();
+  StoreLe64(record.data() + 32, base);
+  return record;
+}
+
+// A directory whose attributes outgrew its record takes its name from the
+// extension record its attribute list names, before or after it in the MFT;
+// a record that belongs to another base gives no name.
+TEST(PathResolverTest, DirectoryNamedInAnExtensionRecord) {
+  TestVolume volume;
+  volume.Record(30, DirectoryNamedElsewhere(31))
+      .Record(31, NameExtension(30, u"later"))
+      .Record(40, NameExtension(41, u"earlier"))
+      .Record(41, DirectoryNamedElsewhere(40))
+      .Record(50, DirectoryNamedElsewhere(51))
+      .Record(51, NameExtension(52, u"foreign"));
+  TableFiller filler;
+  ASSERT_EQ(Mount(volume, filler), kErrorSuccess);
+  PathResolver resolver(filler.table, u'\\');
+  std::u16string path;
+  ASSERT_TRUE(resolver.ResolveParent(30, kInUse, path));
+  EXPECT_EQ(path, u"\\later");
+  ASSERT_TRUE(resolver.ResolveParent(41, kInUse, path));
+  EXPECT_EQ(path, u"\\earlier");
+  EXPECT_FALSE(resolver.ResolveParent(50, kInUse, path));
+  EXPECT_EQ(path, u"\\$OrphanFiles");
+}
+
 }  // namespace
 }  // namespace skerry
