@@ -38,6 +38,29 @@ bool FindAttribute(ByteView record, uint32_t type, uint32_t& offset) {
   return false;
 }
 
+bool FindNextAttribute(ByteView record, uint32_t type, uint32_t& offset) {
+  if (!record.Contains(kFirstAttribute, 2)) return false;
+  uint64_t at = record.le16(kFirstAttribute);
+  if (offset != 0) {
+    if (!record.Contains(offset, kAttrLength + 4) || record.le32(offset + kAttrLength) == 0) {
+      return false;
+    }
+    at = uint64_t{offset} + record.le32(offset + kAttrLength);
+  }
+  while (record.Contains(at, kAttrLength + 4)) {
+    const uint32_t found = record.le32(at);
+    if (found == kEndMarker) return false;
+    if (found == type) {
+      offset = static_cast<uint32_t>(at);
+      return true;
+    }
+    const uint32_t length = record.le32(at + kAttrLength);
+    if (length == 0) return false;
+    at += length;
+  }
+  return false;
+}
+
 bool AttributeValueSize(ByteView record, uint32_t offset, uint64_t& size) {
   if (!record.Contains(offset, kAttrNonResident + 1)) return false;
   if (record.u8(offset + kAttrNonResident) == 0) {
@@ -73,8 +96,8 @@ uint64_t BaseRecordReference(ByteView record) {
 // A directory whose attributes outgrew its record (a large, fragmented index)
 // may keep its $FILE_NAME in an extension record, which its $ATTRIBUTE_LIST
 // names.
-bool FindNameExtension(MFTRecord& record, uint64_t recordNumber, ByteBuffer& list,
-                       uint64_t& extension) {
+bool FindNameExtension(const MFTRecord& record, uint64_t recordNumber, AttributeReader& reader,
+                       ByteBuffer& list, uint64_t& extension) {
   const ByteView base = record.Bytes();
   uint32_t offset = 0;
   uint64_t listSize = 0;
@@ -84,7 +107,7 @@ bool FindNameExtension(MFTRecord& record, uint64_t recordNumber, ByteBuffer& lis
   }
   list.clear();
   try {
-    if (record.ReadAttributeData(offset, list, kMaxAttributeListSize) != kErrorSuccess) {
+    if (reader.Read(base, offset, list, kMaxAttributeListSize) != kErrorSuccess) {
       return false;
     }
   } catch (const BlockException&) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "ntfs/attribute_reader.h"
 #include "ntfs/mft_record.h"
 #include "platform/byte_buffer.h"
 #include "platform/bytes.h"
@@ -20,6 +21,11 @@ inline constexpr uint64_t kMaxAttributeListSize = 256 * 1024;
 // its attributes run out of the record before one is found.
 bool FindAttribute(ByteView record, uint32_t type, uint32_t& offset);
 
+// Steps `offset` to the next attribute of `type`: after the attribute at
+// `offset`, or the first one when `offset` is 0. False when there is none,
+// or the attributes run out of the record first.
+bool FindNextAttribute(ByteView record, uint32_t type, uint32_t& offset);
+
 // The attribute's value size: a resident value's length, a non-resident
 // attribute's data size. False when the header does not fit in the record.
 bool AttributeValueSize(ByteView record, uint32_t offset, uint64_t& size);
@@ -34,10 +40,10 @@ uint64_t BaseRecordReference(ByteView record);
 
 // The number of the record that holds the $FILE_NAME of `record` (record
 // `recordNumber`, just parsed, which holds none itself), as its
-// $ATTRIBUTE_LIST names it; the list is read into `list` (from the disk when
-// it is not resident). False when the record has no readable list or the list
-// names no such record.
-bool FindNameExtension(MFTRecord& record, uint64_t recordNumber, ByteBuffer& list,
-                       uint64_t& extension);
+// $ATTRIBUTE_LIST names it; the list is read into `list` through `reader`
+// when it is not resident. False when the record has no readable list or
+// the list names no such record.
+bool FindNameExtension(const MFTRecord& record, uint64_t recordNumber, AttributeReader& reader,
+                       ByteBuffer& list, uint64_t& extension);
 
 }  // namespace skerry

@@ -36,7 +36,7 @@ uint32_t DirectoryTable::AppendName(const FileNameBlock& fileName, uint8_t& leng
   return start;
 }
 
-void DirectoryTable::Note(uint64_t number, MFTRecord& record) {
+void DirectoryTable::Note(uint64_t number, const MFTRecord& record, AttributeReader& reader) {
   if (record.neverUsed) return;
   const uint64_t owner = RecordNumberOf(BaseRecordReference(record.Bytes()));
   if (owner != 0 && record.fileNameCount > 0) {
@@ -57,7 +57,7 @@ void DirectoryTable::Note(uint64_t number, MFTRecord& record) {
     directory.parentReference = ParentOf(record.fileName);
     directory.nameStart = AppendName(record.fileName, directory.nameLength);
     directory.usable = Usable(number, directory.parentReference);
-  } else if (uint64_t extension = 0; FindNameExtension(record, number, list_, extension)) {
+  } else if (uint64_t extension = 0; FindNameExtension(record, number, reader, list_, extension)) {
     pending_.push_back(Pending{directories_.size(), extension});
   }
   directories_.push_back(directory);

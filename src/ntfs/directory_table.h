@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ntfs/attribute_reader.h"
 #include "ntfs/mft_record.h"
 #include "platform/byte_buffer.h"
 
@@ -32,7 +33,8 @@ class DirectoryTable {
   // Takes record `number`, parsed without error: a directory record (header
   // flag 0x0002, in use or not) is kept; an extension record that holds a
   // $FILE_NAME is kept for the directory whose $ATTRIBUTE_LIST may name it.
-  void Note(uint64_t number, MFTRecord& record);
+  // `reader` reads a $ATTRIBUTE_LIST that is not resident.
+  void Note(uint64_t number, const MFTRecord& record, AttributeReader& reader);
   // Names the directories whose $FILE_NAME lives in an extension record;
   // once the whole MFT has been noted.
   void Finish();

@@ -17,9 +17,11 @@ void MftStream::AlignedDelete::operator()(uint8_t* block) const {
   ::operator delete(block, std::align_val_t{kBufferAlignment});
 }
 
-MftStream::MftStream(MFTRecord& parser, MftRecordConsumer& consumer, size_t bufferSize)
+MftStream::MftStream(MFTRecord& parser, MftRecordConsumer& consumer, AttributeReader& reader,
+                     size_t bufferSize)
     : parser_(parser),
       consumer_(consumer),
+      reader_(reader),
       bufferSize_((std::max<size_t>(bufferSize, 1) + kSectorMultiple - 1) / kSectorMultiple *
                   kSectorMultiple),
       // Never zero-filled: every byte used was read first.
@@ -57,25 +59,28 @@ void MftStream::Take(const uint8_t* bytes, size_t count) {
     carried_ = 0;
     Hand(carry_.data());
   }
-  for (; count >= recordSize; bytes += recordSize, count -= recordSize) {
-    // The parser fixes up a copy of its own and leaves these bytes as they are.
-    Hand(const_cast<uint8_t*>(bytes));
-  }
+  for (; count >= recordSize; bytes += recordSize, count -= recordSize) Hand(bytes);
   if (count > 0) {
     std::memcpy(carry_.data(), bytes, count);
     carried_ = count;
   }
 }
 
-void MftStream::Hand(uint8_t* bytes) {
+bool MftStream::BitmapHoldsInUse(uint64_t number) const {
+  return bitmap_ != nullptr && number / 8 < bitmap_->size() &&
+         ((*bitmap_)[number / 8] >> (number % 8) & 1) != 0;
+}
+
+void MftStream::Hand(const uint8_t* bytes) {
   const uint64_t number = recordCount_++;
   parser_.ExpectRecordNumber(number);
-  ErrorCode error = parser_.TryParse(bytes, carry_.size(), false, kMaxAttributeData, nullptr);
+  ErrorCode error = parser_.TryParse(ByteView(bytes, carry_.size()));
+  if (error != kErrorSuccess) WriteParserDiagnostic(diagnostics_, parser_);
   // Zeros where $MFT's bitmap holds a record in use: a damaged run led there.
-  if (error == kErrorSuccess && parser_.neverUsed && parser_.BitmapHoldsInUse(number)) {
+  if (error == kErrorSuccess && parser_.neverUsed && BitmapHoldsInUse(number)) {
     error = kErrorFileCorrupt;
   }
-  consumer_.Consume(number, error, parser_);
+  consumer_.Consume(number, error, parser_, reader_);
 }
 
 }  // namespace skerry

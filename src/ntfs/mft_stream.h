@@ -10,8 +10,10 @@
 #include <memory>
 #include <vector>
 
+#include "ntfs/attribute_reader.h"
 #include "ntfs/cluster_sink.h"
 #include "ntfs/mft_record.h"
+#include "platform/byte_buffer.h"
 
 namespace skerry {
 
@@ -24,20 +26,28 @@ class MftRecordConsumer {
   // Record `number`, in MFT order. `error` is the parser's code: 0 when
   // `record` describes it, else kErrorFileCorrupt or another code for a
   // damaged record (zeros where $MFT's bitmap holds the record in use
-  // included), whose fields then mean nothing. The record may be used to
-  // read its attributes' data; it is valid until the call returns.
-  virtual void Consume(uint64_t number, ErrorCode error, MFTRecord& record) = 0;
+  // included), whose fields then mean nothing. `reader` reads the data of
+  // the record's attributes; the record is valid until the call returns.
+  virtual void Consume(uint64_t number, ErrorCode error, const MFTRecord& record,
+                       AttributeReader& reader) = 0;
 };
 
 class MftStream final : public ClusterSink {
  public:
-  // `parser` parses every record (its geometry, record limit, bitmap and
-  // diagnostic stream set by the caller); `bufferSize` is rounded up to a
-  // whole number of 512-byte sectors.
-  MftStream(MFTRecord& parser, MftRecordConsumer& consumer,
+  // `parser` parses every record (its geometry and record limit set by the
+  // caller); `reader` goes to the consumer with each record; `bufferSize` is
+  // rounded up to a whole number of 512-byte sectors.
+  MftStream(MFTRecord& parser, MftRecordConsumer& consumer, AttributeReader& reader,
             size_t bufferSize = kMftStreamBufferSize);
   MftStream(const MftStream&) = delete;
   MftStream& operator=(const MftStream&) = delete;
+
+  // $MFT's bitmap of records in use (not owned; null: none). A record that
+  // reads as never used while the bitmap holds it in use came from the wrong
+  // place (a damaged run): it is damaged.
+  void SetMftBitmap(const ByteBuffer* bitmap) { bitmap_ = bitmap; }
+  // Where the parser's diagnostic line goes (standard error when null).
+  void SetDiagnosticStream(std::wostream* stream) { diagnostics_ = stream; }
 
   uint64_t size() const override { return bytesTaken_; }
   void Append(ByteView bytes) override { Take(bytes.data(), bytes.size()); }
@@ -53,10 +63,14 @@ class MftStream final : public ClusterSink {
   };
 
   void Take(const uint8_t* bytes, size_t count);
-  void Hand(uint8_t* bytes);
+  void Hand(const uint8_t* bytes);
+  bool BitmapHoldsInUse(uint64_t number) const;
 
   MFTRecord& parser_;
   MftRecordConsumer& consumer_;
+  AttributeReader& reader_;
+  const ByteBuffer* bitmap_ = nullptr;
+  std::wostream* diagnostics_ = nullptr;
   size_t bufferSize_;
   std::unique_ptr<uint8_t, AlignedDelete> buffer_;
   std::vector<uint8_t> carry_;

@@ -51,7 +51,6 @@ class NtfsVolume {
 
   // Where the record parser's diagnostic line goes (standard error unless set).
   void SetDiagnosticStream(std::wostream* stream) { diagnostics_ = stream; }
-  std::wostream* diagnosticStream() const { return diagnostics_; }
 
   char16_t separator() const { return separator_; }
   BlockDevice* handle() const { return handle_.get(); }
@@ -64,10 +63,6 @@ class NtfsVolume {
   uint64_t partitionOffset() const { return uint64_t{bytesPerSector_} * startSector_; }
   // The number of whole records the load handed over.
   uint64_t mftRecordCount() const { return mftRecordCount_; }
-  // Whether $MFT's bitmap holds record `number` in use (false without a bitmap).
-  bool BitmapHoldsInUse(uint64_t number) const {
-    return number / 8 < mftBitmap_.size() && (mftBitmap_[number / 8] >> (number % 8) & 1) != 0;
-  }
   // The runs that hold the MFT's data, in the order of its virtual clusters
   // (the last one cut to the clusters that its data size uses).
   const std::vector<RunEntry>& mftRuns() const { return mftRuns_; }

@@ -19,13 +19,12 @@ EntryCollector::EntryCollector(const ScanSettings& settings)
   entry_.name.reserve(kNameCapacity);
 }
 
-void EntryCollector::Consume(uint64_t number, ErrorCode error, MFTRecord& record) {
+void EntryCollector::Consume(uint64_t number, ErrorCode error, const MFTRecord& record,
+                             AttributeReader& reader) {
   if (error != kErrorSuccess) {
     damaged_ = true;
     return;
   }
-  // The entry is read before the directory table reads an attribute list,
-  // which the record's runs make room for.
   const bool offered =
       loadFilter_ == nullptr || loadFilter_->Matches(record.standardInfo, record.fileName, record);
   // A record the filter takes must be listed whole: a stream name outside it
@@ -33,7 +32,7 @@ void EntryCollector::Consume(uint64_t number, ErrorCode error, MFTRecord& record
   const bool listable = offered && !record.streamNameOutside;
   if (offered && !listable) damaged_ = true;
   if (listable) ReadEntry(record, number, entry_);
-  directories_.Note(number, record);
+  directories_.Note(number, record, reader);
   if (!listable || (entry_.deleted && !settings_.includeDeleted) || entry_.name.empty()) return;
   // A file whose path cannot be followed to the root is listed under the
   // orphan marker, and what it lost is reported, whether it is printed or not.

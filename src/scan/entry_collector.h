@@ -32,7 +32,8 @@ class EntryCollector final : public MftRecordConsumer {
   // to the settings' record filter (the volume report counts them there);
   // one that passes it, is in use (or deleted, with -e), has a name and
   // passes the attribute selection is kept.
-  void Consume(uint64_t number, ErrorCode error, MFTRecord& record) override;
+  void Consume(uint64_t number, ErrorCode error, const MFTRecord& record,
+               AttributeReader& reader) override;
 
   // A parent reference to resolve, and whether the file that holds it is in use.
   struct PathQuery {

@@ -11,7 +11,8 @@ namespace skerry::test {
 // parser's code, its name and both blocks it presents.
 class RecordingConsumer : public MftRecordConsumer {
  public:
-  void Consume(uint64_t number, ErrorCode error, MFTRecord& record) override {
+  void Consume(uint64_t number, ErrorCode error, const MFTRecord& record,
+               AttributeReader&) override {
     numbers.push_back(number);
     errors.push_back(error);
     std::u16string name;

@@ -24,8 +24,9 @@ using test::VolumeLayout;
 // Fills a directory table from the MFT's stream, as a listing does.
 class TableFiller final : public MftRecordConsumer {
  public:
-  void Consume(uint64_t number, ErrorCode error, MFTRecord& record) override {
-    if (error == kErrorSuccess) table.Note(number, record);
+  void Consume(uint64_t number, ErrorCode error, const MFTRecord& record,
+               AttributeReader& reader) override {
+    if (error == kErrorSuccess) table.Note(number, record, reader);
   }
   DirectoryTable table;
 };

@@ -40,7 +40,8 @@ std::vector<std::u16string> Scan(TestVolume& volume, const ScanSettings& setting
 // Reads the entries of chosen records as the stream passes them.
 class EntryRecorder final : public MftRecordConsumer {
  public:
-  void Consume(uint64_t number, ErrorCode error, MFTRecord& record) override {
+  void Consume(uint64_t number, ErrorCode error, const MFTRecord& record,
+               AttributeReader&) override {
     if (error == kErrorSuccess && number >= 30) {
       entries.emplace_back();
       ReadEntry(record, number, entries.back());

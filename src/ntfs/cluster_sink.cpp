@@ -1,10 +1,6 @@
-// Reading clusters from the disk into a sink.
+#include "ntfs/cluster_sink.h"
 
 #include <algorithm>
-
-#include "ntfs/checked_arithmetic.h"
-#include "ntfs/cluster_sink.h"
-#include "ntfs/mft_record.h"
 
 namespace skerry {
 namespace {
@@ -36,17 +32,6 @@ ErrorCode ByteBufferSink::ReadFrom(BlockDevice& device, uint64_t offset, uint32_
     remaining -= got;
   }
   return kErrorSuccess;
-}
-
-ErrorCode MFTRecord::ReadClusters(Lcn lcn, ClusterSink& out, uint32_t byteCount) {
-  if (lcn.value < 0) return kErrorNegativeSeek;
-  uint64_t offset = 0;
-  if (!CheckedMultiply(static_cast<uint64_t>(lcn.value), clusterSize_, offset) ||
-      !CheckedAdd(offset, partitionOffset_, offset)) {
-    return kErrorArithmeticOverflow;
-  }
-  if (handle == nullptr) return kErrorInvalidHandle;
-  return out.ReadFrom(*handle, offset, byteCount);
 }
 
 }  // namespace skerry

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ntfs/attribute_reader.h"
 #include "ntfs/mft_record.h"
 #include "ntfs/mft_stream.h"
 #include "ntfs/recording_consumer.h"
@@ -43,33 +44,32 @@ std::shared_ptr<DiskImage> DiskWithRecords(uint64_t firstLcn, uint64_t clusters,
   return disk;
 }
 
-// The record whose $DATA lists `runs` with the given data size, parsed with
-// data reading on, as the MFT's own record is: into `data`, or with a
-// consumer, as a stream of records through a buffer of `bufferSize` bytes.
+// The record whose $DATA lists `runs` with the given data size, read as the
+// MFT's own record is: into `data`, or with a consumer, as a stream of
+// records through a buffer of `bufferSize` bytes.
 class AttributeDataTest : public ::testing::Test {
  protected:
   ErrorCode ReadData(const std::vector<uint8_t>& runList, uint64_t dataSize,
                      MftRecordConsumer* consumer = nullptr, uint64_t maxData = kMaxAttributeData,
                      size_t bufferSize = kMftStreamBufferSize) {
-    recordBytes = RecordBuilder().FileName(u"$MFT").NonResidentData(runList, dataSize).Build();
+    RecordBuilder builder;
+    builder.FileName(u"$MFT").NonResidentData(runList, dataSize);
+    recordBytes = builder.Build();
     device = std::make_unique<MemoryDisk>(disk);
-    record.handle = device.get();
-    record.SetGeometry(0, kRecord, kCluster);
-    parser.SetGeometry(0, kRecord, kCluster);
-    stream.reset();
-    record.dataSink = nullptr;
-    if (consumer != nullptr) {
-      stream = std::make_unique<MftStream>(parser, *consumer, bufferSize);
-      record.dataSink = stream.get();
+    AttributeReader reader(device.get(), 0, kCluster);
+    parser.SetGeometry(kRecord, kCluster);
+    data.clear();
+    const ByteView record(recordBytes.data(), recordBytes.size());
+    if (consumer == nullptr) {
+      return reader.Read(record, builder.AttributeOffset(1), data, maxData, &runs);
     }
-    return record.Parse(recordBytes.data(), recordBytes.size(), true, maxData, nullptr);
+    MftStream stream(parser, *consumer, reader, bufferSize);
+    return reader.Read(record, builder.AttributeOffset(1), stream, maxData, &runs);
   }
   std::u16string NameAt(size_t position) {
     MFTRecord reader;
-    reader.SetGeometry(0, kRecord, kCluster);
-    EXPECT_EQ(reader.Parse(record.data.data() + position * kRecord, kRecord, false,
-                           kMaxAttributeData, nullptr),
-              kErrorSuccess);
+    reader.SetGeometry(kRecord, kCluster);
+    EXPECT_EQ(reader.Parse(ByteView(data.data() + position * kRecord, kRecord)), kErrorSuccess);
     std::u16string name;
     for (size_t i = 0; i < NameLength(reader.fileName); ++i)
       name.push_back(NameUnit(reader.fileName, i));
@@ -79,9 +79,9 @@ class AttributeDataTest : public ::testing::Test {
   std::shared_ptr<DiskImage> disk = std::make_shared<DiskImage>();
   std::unique_ptr<MemoryDisk> device;
   std::vector<uint8_t> recordBytes;
-  MFTRecord record;
+  ByteBuffer data;
+  std::vector<RunEntry> runs;
   MFTRecord parser;  // the stream's
-  std::unique_ptr<MftStream> stream;
 };
 
 TEST_F(AttributeDataTest, RunListDecodesSignedOffsetsFromThePreviousRun) {
@@ -89,9 +89,9 @@ TEST_F(AttributeDataTest, RunListDecodesSignedOffsetsFromThePreviousRun) {
       RecordBuilder()
           .NonResidentData({0x31, 0x40, 0x00, 0x10, 0x00, 0x21, 0x10, 0x00, 0xFF, 0x00}, 10)
           .Build();
-  record.SetGeometry(0, kRecord, kCluster);
-  ASSERT_EQ(record.Parse(bytes.data(), bytes.size(), false, kMaxAttributeData, nullptr),
-            kErrorSuccess);
+  MFTRecord record;
+  record.SetGeometry(kRecord, kCluster);
+  ASSERT_EQ(record.Parse(ByteView(bytes.data(), bytes.size())), kErrorSuccess);
   ASSERT_EQ(record.runs.size(), 2u);
   EXPECT_EQ(record.runs[0].lcn, 4096);
   EXPECT_EQ(record.runs[0].byteLength, 64u * kCluster);
@@ -100,13 +100,15 @@ TEST_F(AttributeDataTest, RunListDecodesSignedOffsetsFromThePreviousRun) {
 }
 
 TEST_F(AttributeDataTest, ResidentValueOverTheCapAppendsNothing) {
-  std::vector<uint8_t> bytes = RecordBuilder().ResidentData(600).Build();
-  record.SetGeometry(0, kRecord, kCluster);
-  EXPECT_EQ(record.Parse(bytes.data(), bytes.size(), true, 512, nullptr),
-            kErrorNotEnoughMemory);
-  EXPECT_TRUE(record.data.empty());
-  EXPECT_EQ(record.Parse(bytes.data(), bytes.size(), true, 600, nullptr), kErrorSuccess);
-  EXPECT_EQ(record.data.size(), 600u);
+  RecordBuilder builder;
+  builder.ResidentData(600);
+  std::vector<uint8_t> bytes = builder.Build();
+  AttributeReader reader(nullptr, 0, kCluster);
+  const ByteView record(bytes.data(), bytes.size());
+  EXPECT_EQ(reader.Read(record, builder.AttributeOffset(0), data, 512), kErrorNotEnoughMemory);
+  EXPECT_TRUE(data.empty());
+  EXPECT_EQ(reader.Read(record, builder.AttributeOffset(0), data, 600), kErrorSuccess);
+  EXPECT_EQ(data.size(), 600u);
 }
 
 TEST_F(AttributeDataTest, StreamReadsBufferSizedRequestsAndNoFurther) {
@@ -123,7 +125,7 @@ TEST_F(AttributeDataTest, StreamReadsBufferSizedRequestsAndNoFurther) {
   }
   EXPECT_EQ(requests, (std::vector<uint32_t>{16, 16, 16, 16, 16, 16, 4}));
   ASSERT_EQ(consumer.names.size(), 400u);
-  EXPECT_TRUE(record.data.empty());
+  EXPECT_TRUE(data.empty());
   // Every record's attributes are counted: 400 records of four attributes.
   EXPECT_EQ(parser.attributeCounts[1], 400);
   EXPECT_EQ(parser.attributeCounts[15], 400);
@@ -152,7 +154,7 @@ TEST_F(AttributeDataTest, ShortReadsNeverShiftTheRecords) {
   disk = DiskWithRecords(10, 20);
   disk->faults.maxBytesPerRead = 1000;
   ASSERT_EQ(ReadData(EncodeRunList({{20, 10}}), 20 * kCluster), kErrorSuccess);
-  const ByteBuffer unfiltered = record.data;
+  const ByteBuffer unfiltered = data;
   EXPECT_TRUE(
       std::equal(unfiltered.begin(), unfiltered.end(), disk->bytes.begin() + 10 * kCluster));
 
@@ -174,13 +176,13 @@ TEST_F(AttributeDataTest, FailureOnTheThirdRunKeepsTheFirstTwo) {
     disk->faults.failReadAtOffset = 30 * kCluster;
     disk->faults.readError = kErrorCrc;
     RecordingConsumer consumer;
-    const auto runs = EncodeRunList({{2, 10}, {2, 20}, {2, 30}});
-    EXPECT_EQ(ReadData(runs, 6 * kCluster, streamed ? &consumer : nullptr), kErrorCrc);
+    const auto runList = EncodeRunList({{2, 10}, {2, 20}, {2, 30}});
+    EXPECT_EQ(ReadData(runList, 6 * kCluster, streamed ? &consumer : nullptr), kErrorCrc);
     if (streamed) {
       ASSERT_EQ(consumer.names.size(), 16u);
       EXPECT_EQ(consumer.names[8], u"f40");
     } else {
-      ASSERT_EQ(record.data.size(), 4u * kCluster);
+      ASSERT_EQ(data.size(), 4u * kCluster);
       EXPECT_EQ(NameAt(0), u"f0");
       EXPECT_EQ(NameAt(8), u"f40");
     }
@@ -206,10 +208,10 @@ TEST_F(AttributeDataTest, ReadStopsAtTheDataSize) {
   disk = DiskWithRecords(10, 40);
   ASSERT_EQ(ReadData(EncodeRunList({{10, 10}, {10, 30}}), 2 * kCluster + 2 * kRecord),
             kErrorSuccess);
-  EXPECT_EQ(record.data.size(), 10u * kRecord);
-  ASSERT_EQ(record.runs.size(), 1u);
-  EXPECT_EQ(record.runs[0].lcn, 10);
-  EXPECT_EQ(record.runs[0].byteLength, 3u * kCluster);
+  EXPECT_EQ(data.size(), 10u * kRecord);
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].lcn, 10);
+  EXPECT_EQ(runs[0].byteLength, 3u * kCluster);
   for (const test::ReadCall& call : disk->reads) EXPECT_LT(call.offset, 20u * kCluster);
 }
 
@@ -227,10 +229,10 @@ TEST_F(AttributeDataTest, CapIsTestedBeforeEachRun) {
   disk = DiskWithRecords(10, 30);
   EXPECT_EQ(ReadData(EncodeRunList({{2, 10}, {2, 20}}), 4 * kCluster, nullptr, kCluster),
             kErrorNotEnoughMemory);
-  EXPECT_EQ(record.data.size(), kCluster + 1u);
+  EXPECT_EQ(data.size(), kCluster + 1u);
   disk->reads.clear();
   EXPECT_EQ(ReadData(EncodeRunList({{30, 10}}), 30 * kCluster, nullptr, 4096), kErrorSuccess);
-  EXPECT_EQ(record.data.size(), 4097u);
+  EXPECT_EQ(data.size(), 4097u);
   uint64_t returned = 0;
   for (const test::ReadCall& call : disk->reads) returned += call.returned;
   EXPECT_EQ(returned, 4097u);

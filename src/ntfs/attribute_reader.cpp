@@ -1,10 +1,9 @@
-// The contents of an attribute: a resident value copied out of the record, or
-// a non-resident attribute's runs decoded and read from the disk.
+#include "ntfs/attribute_reader.h"
 
 #include <algorithm>
 
-#include "ntfs/cluster_sink.h"
-#include "ntfs/mft_record.h"
+#include "ntfs/block_exception.h"
+#include "ntfs/checked_arithmetic.h"
 #include "ntfs/run_list.h"
 #include "platform/bytes.h"
 
@@ -28,16 +27,15 @@ uint64_t RunListStart(ByteView record, uint32_t attribute) {
 
 }  // namespace
 
-ErrorCode MFTRecord::ReadAttributeData(uint32_t attributeOffset, ByteBuffer& out,
-                                       uint64_t maxData) {
+ErrorCode AttributeReader::Read(ByteView record, uint32_t attributeOffset, ByteBuffer& out,
+                                uint64_t maxData, std::vector<RunEntry>* runs) {
   ByteBufferSink sink(out);
-  return ReadAttributeData(attributeOffset, sink, maxData);
+  return Read(record, attributeOffset, sink, maxData, runs);
 }
 
-ErrorCode MFTRecord::ReadAttributeData(uint32_t attributeOffset, ClusterSink& out,
-                                       uint64_t maxData) {
+ErrorCode AttributeReader::Read(ByteView record, uint32_t attributeOffset, ClusterSink& out,
+                                uint64_t maxData, std::vector<RunEntry>* runs) {
   try {
-    const ByteView record(buffer_, bufferSize_);
     if (record.u8(attributeOffset + kAttrNonResident) == 0) {
       const uint32_t length = record.le32(attributeOffset + kAttrValueLength);
       if (out.size() + uint64_t{length} > maxData) return kErrorNotEnoughMemory;
@@ -46,7 +44,7 @@ ErrorCode MFTRecord::ReadAttributeData(uint32_t attributeOffset, ClusterSink& ou
       return kErrorSuccess;
     }
 
-    runs.clear();
+    if (runs != nullptr) runs->clear();
     if (clusterSize_ == 0) return kErrorInvalidParameter;  // no geometry given
     const uint64_t runListStart = RunListStart(record, attributeOffset);
     RunListReader reader(record, runListStart, clusterSize_);
@@ -59,7 +57,7 @@ ErrorCode MFTRecord::ReadAttributeData(uint32_t attributeOffset, ClusterSink& ou
       const uint64_t take = std::min(run.byteLength, remaining);
       if (take > kMaxRunRead) return kErrorFileTooLarge;
       const uint64_t clustersInUse = (take + clusterSize_ - 1) / clusterSize_;
-      runs.push_back(RunEntry{run.lcn, clustersInUse * clusterSize_});
+      if (runs != nullptr) runs->push_back(RunEntry{run.lcn, clustersInUse * clusterSize_});
       if (out.size() > maxData) return kErrorNotEnoughMemory;
       // Bytes past the cap are never used: a value whose run claims gigabytes
       // (a damaged $FILE_NAME, say) reads one byte beyond the cap, enough for
@@ -77,18 +75,15 @@ ErrorCode MFTRecord::ReadAttributeData(uint32_t attributeOffset, ClusterSink& ou
   }
 }
 
-ErrorCode MFTRecord::BuildRunList(uint32_t attributeOffset) {
-  runs.clear();
-  try {
-    const ByteView record(buffer_, bufferSize_);
-    if (record.u8(attributeOffset + kAttrNonResident) == 0) return kErrorSuccess;
-    RunListReader reader(record, RunListStart(record, attributeOffset), clusterSize_);
-    DecodedRun run;
-    while (reader.Next(run)) runs.push_back(RunEntry{run.lcn, run.byteLength});
-    return kErrorSuccess;
-  } catch (const ByteRangeError&) {
-    throw BlockException();
+ErrorCode AttributeReader::ReadClusters(Lcn lcn, ClusterSink& out, uint32_t byteCount) {
+  if (lcn.value < 0) return kErrorNegativeSeek;
+  uint64_t offset = 0;
+  if (!CheckedMultiply(static_cast<uint64_t>(lcn.value), clusterSize_, offset) ||
+      !CheckedAdd(offset, partitionOffset_, offset)) {
+    return kErrorArithmeticOverflow;
   }
+  if (device_ == nullptr) return kErrorInvalidHandle;
+  return out.ReadFrom(*device_, offset, byteCount);
 }
 
 }  // namespace skerry
