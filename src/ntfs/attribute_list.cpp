@@ -1,42 +1,9 @@
 #include "ntfs/attribute_list.h"
 
 #include "ntfs/file_reference.h"
+#include "ntfs/record_header.h"
 
 namespace skerry {
-namespace {
-
-constexpr uint64_t kFirstAttribute = 20;
-constexpr uint64_t kBaseRecord = 32;
-constexpr uint32_t kEndMarker = 0xFFFFFFFF;
-
-constexpr uint64_t kAttrLength = 4;
-constexpr uint64_t kAttrNonResident = 8;
-constexpr uint64_t kAttrValueLength = 16;
-constexpr uint64_t kAttrDataSize = 48;
-
-// Attribute list entry fields.
-constexpr uint64_t kEntryLength = 4;
-constexpr uint64_t kEntryReference = 16;
-constexpr uint64_t kEntryMinimum = 26;
-
-}  // namespace
-
-bool FindAttribute(ByteView record, uint32_t type, uint32_t& offset) {
-  if (!record.Contains(kFirstAttribute, 2)) return false;
-  uint64_t at = record.le16(kFirstAttribute);
-  while (record.Contains(at, kAttrLength + 2)) {
-    const uint32_t found = record.le32(at);
-    if (found == kEndMarker) return false;
-    if (found == type) {
-      offset = static_cast<uint32_t>(at);
-      return true;
-    }
-    const uint16_t length = record.le16(at + kAttrLength);
-    if (length == 0) return false;
-    at += length;
-  }
-  return false;
-}
 
 bool FindNextAttribute(ByteView record, uint32_t type, uint32_t& offset) {
   if (!record.Contains(kFirstAttribute, 2)) return false;
@@ -49,7 +16,7 @@ bool FindNextAttribute(ByteView record, uint32_t type, uint32_t& offset) {
   }
   while (record.Contains(at, kAttrLength + 4)) {
     const uint32_t found = record.le32(at);
-    if (found == kEndMarker) return false;
+    if (found == kAttributeEnd) return false;
     if (found == type) {
       offset = static_cast<uint32_t>(at);
       return true;
@@ -79,7 +46,7 @@ bool LastListedRecord(ByteView list, uint32_t type, uint64_t self, uint64_t& rec
   while (list.Contains(at, kEntryMinimum)) {
     const uint16_t length = list.le16(at + kEntryLength);
     if (length < kEntryMinimum) break;
-    const uint64_t listed = list.le64(at + kEntryReference) & kRecordNumberMask;
+    const uint64_t listed = RecordNumberOf(list.le64(at + kEntryReference));
     if (list.le32(at) == type && listed != self) {
       record = listed;
       found = true;
@@ -101,7 +68,8 @@ bool FindNameExtension(const MFTRecord& record, uint64_t recordNumber, Attribute
   const ByteView base = record.Bytes();
   uint32_t offset = 0;
   uint64_t listSize = 0;
-  if (!FindAttribute(base, kAttributeList, offset) || !AttributeValueSize(base, offset, listSize) ||
+  if (!FindNextAttribute(base, kAttributeList, offset) ||
+      !AttributeValueSize(base, offset, listSize) ||
       listSize > kMaxAttributeListSize) {
     return false;
   }

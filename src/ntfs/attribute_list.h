@@ -1,10 +1,10 @@
 #pragma once
-// What the directory table needs of a record whose $FILE_NAME lives in another
-// record (a directory whose attributes outgrew its base record): where its
-// $ATTRIBUTE_LIST is, and which record the list says holds the name.
+// The $ATTRIBUTE_LIST of a record whose attributes outgrew it, and what the
+// directory table needs of it: which record holds a directory's $FILE_NAME.
 
 #include <cstdint>
 
+#include "ntfs/attribute_header.h"
 #include "ntfs/attribute_reader.h"
 #include "ntfs/mft_record.h"
 #include "platform/byte_buffer.h"
@@ -12,14 +12,13 @@
 
 namespace skerry {
 
-inline constexpr uint32_t kAttributeList = 0x20;
+// Attribute list entry fields.
+inline constexpr uint64_t kEntryLength = 4;
+inline constexpr uint64_t kEntryReference = 16;
+inline constexpr uint64_t kEntryMinimum = 26;
 // An attribute list describes at most one record's worth of attributes per
 // extension record; far beyond any sound volume's, and small enough to read.
 inline constexpr uint64_t kMaxAttributeListSize = 256 * 1024;
-
-// Offset of the record's first attribute of `type`; false when it has none or
-// its attributes run out of the record before one is found.
-bool FindAttribute(ByteView record, uint32_t type, uint32_t& offset);
 
 // Steps `offset` to the next attribute of `type`: after the attribute at
 // `offset`, or the first one when `offset` is 0. False when there is none,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ntfs/attribute_header.h"
 #include "ntfs/block_exception.h"
 #include "ntfs/checked_arithmetic.h"
 #include "ntfs/run_list.h"
@@ -9,12 +10,6 @@
 
 namespace skerry {
 namespace {
-
-constexpr size_t kAttrNonResident = 8;
-constexpr size_t kAttrValueLength = 16;
-constexpr size_t kAttrValueOffset = 20;
-constexpr size_t kAttrRunListOffset = 32;
-constexpr size_t kAttrDataSize = 48;
 
 // ReadClusters takes a 32-bit count; a longer run is refused, not truncated.
 constexpr uint64_t kMaxRunRead = 0xFFFFFFFF;

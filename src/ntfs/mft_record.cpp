@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ntfs/record_header.h"
 #include "ntfs/run_list.h"
 #include "platform/bytes.h"
 #include "platform/console.h"
@@ -10,44 +11,8 @@
 namespace skerry {
 namespace {
 
-constexpr uint32_t kFileSignature = 0x454C4946;  // "FILE"
-constexpr uint64_t kRecordHeaderSize = 48;
-
-// Record header fields.
-constexpr size_t kUpdateSequenceOffset = 4;
-constexpr size_t kUpdateSequenceCount = 6;
-constexpr size_t kSequenceNumber = 16;
-constexpr size_t kFirstAttribute = 20;
-constexpr size_t kUsedSize = 24;
-// NTFS 3.1 headers hold the record's own number before the update sequence
-// array, which then starts at 0x30 or later; formatting leaves it 0 in some
-// reserved records, so 0 is no number.
-constexpr size_t kOwnNumber = 0x2C;
-constexpr uint16_t kHeaderWithOwnNumber = 0x30;
-// The header's fields before the first attribute, and an attribute header's
-// fields before its value: nothing sound is shorter.
-constexpr uint32_t kMinFirstAttribute = 24;
-constexpr uint32_t kMinAttributeLength = 24;
-constexpr uint32_t kMinNonResidentLength = 64;
-constexpr size_t kRecordFlags = 22;
-constexpr size_t kBaseRecord = 32;
-constexpr uint16_t kRecordInUse = 0x0001;
-constexpr uint16_t kRecordIsDirectory = 0x0002;
-constexpr uint64_t kReferenceRecordMask = 0xFFFFFFFFFFFF;
-
-// Attribute header fields.
-constexpr size_t kAttrLength = 4;
-constexpr size_t kAttrNonResident = 8;
-constexpr size_t kAttrNameLength = 9;
-constexpr size_t kAttrNameOffset = 10;
-constexpr size_t kAttrValueLength = 16;
-constexpr size_t kAttrId = 14;
-constexpr size_t kAttrValueOffset = 20;
-constexpr size_t kAttrRunListOffset = 32;
-constexpr size_t kAttrDataSize = 48;
-
 constexpr size_t kMinFileNameValue = kFnName;
-constexpr uint8_t kNameTypeDosOnly = 2;
+constexpr uint64_t kReferenceRecordMask = 0xFFFFFFFFFFFF;
 
 // $STANDARD_INFORMATION and $FILE_NAME are resident in every sound record.
 // One that is not is damage, and reading it from the disk would let a

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "filters/file_views.h"
+#include "ntfs/attribute_header.h"
 #include "ntfs/block_exception.h"
 #include "ntfs/run_entry.h"
 #include "platform/bytes.h"
@@ -20,20 +21,9 @@
 
 namespace skerry {
 
-inline constexpr uint32_t kAttributeStandardInformation = 0x10;
-inline constexpr uint32_t kAttributeFileName = 0x30;
-inline constexpr uint32_t kAttributeData = 0x80;
-inline constexpr uint32_t kAttributeIndexRoot = 0x90;
-inline constexpr uint32_t kAttributeBitmap = 0xB0;
-inline constexpr uint32_t kAttributeEnd = 0xFFFFFFFF;
-
 // Caps on the values a record may announce.
 inline constexpr uint64_t kStandardInfoCap = 512;
 inline constexpr uint64_t kFileNameCap = 4096;
-
-// The update sequence protects the last two bytes of every 512-byte stride,
-// whatever the disk's sector size.
-inline constexpr uint32_t kFixupStride = 512;
 
 // Counter (type >> 4) & 15 of attribute headers met; the end marker counts in 15.
 using AttributeCounts = std::array<int32_t, 16>;
