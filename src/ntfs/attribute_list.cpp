@@ -46,7 +46,7 @@ bool LastListedRecord(ByteView list, uint32_t type, uint64_t self, uint64_t& rec
   while (list.Contains(at, kEntryMinimum)) {
     const uint16_t length = list.le16(at + kEntryLength);
     if (length < kEntryMinimum) break;
-    const uint64_t listed = RecordNumberOf(list.le64(at + kEntryReference));
+    const uint64_t listed = FileReference{list.le64(at + kEntryReference)}.RecordNumber();
     if (list.le32(at) == type && listed != self) {
       record = listed;
       found = true;

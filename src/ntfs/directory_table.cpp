@@ -26,7 +26,7 @@ uint64_t ParentOf(const FileNameBlock& fileName) {
 }  // namespace
 
 bool DirectoryTable::Usable(uint64_t number, uint64_t parentReference) {
-  return number != kRootRecord || RecordNumberOf(parentReference) == kRootRecord;
+  return number != kRootRecord || FileReference{parentReference}.RecordNumber() == kRootRecord;
 }
 
 uint32_t DirectoryTable::AppendName(const FileNameBlock& fileName, uint8_t& length) {
@@ -38,7 +38,7 @@ uint32_t DirectoryTable::AppendName(const FileNameBlock& fileName, uint8_t& leng
 
 void DirectoryTable::Note(uint64_t number, const MFTRecord& record, AttributeReader& reader) {
   if (record.neverUsed) return;
-  const uint64_t owner = RecordNumberOf(BaseRecordReference(record.Bytes()));
+  const uint64_t owner = FileReference{BaseRecordReference(record.Bytes())}.RecordNumber();
   if (owner != 0 && record.fileNameCount > 0) {
     ExtensionName extension;
     extension.number = number;

@@ -1,19 +1,21 @@
 #pragma once
-// A file reference: a record number in the low bits and, in the high 16, the
-// sequence number that the record carried when the reference was made.
+// A file reference, as records name their parent and their base record: the
+// record number in the low 48 bits and, in the high 16, the sequence number
+// that the record carried when the reference was made.
 
 #include <cstdint>
 
 namespace skerry {
 
-// Path resolution and attribute lists take a reference's record number from
-// its low 40 bits.
-inline constexpr uint64_t kRecordNumberMask = 0xFFFFFFFFFF;
-inline constexpr unsigned kSequenceShift = 48;
+struct FileReference {
+  static constexpr uint64_t kRecordNumberBits = 0xFFFFFFFFFFFF;
+  static constexpr unsigned kSequenceShift = 48;
 
-inline uint64_t RecordNumberOf(uint64_t reference) { return reference & kRecordNumberMask; }
-inline uint16_t SequenceOf(uint64_t reference) {
-  return static_cast<uint16_t>(reference >> kSequenceShift);
-}
+  uint64_t value = 0;
+
+  constexpr uint64_t RecordNumber() const { return value & kRecordNumberBits; }
+  // 0 names no particular use of the record: it is not compared.
+  constexpr uint16_t Sequence() const { return static_cast<uint16_t>(value >> kSequenceShift); }
+};
 
 }  // namespace skerry

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ntfs/file_reference.h"
 #include "ntfs/record_header.h"
 #include "ntfs/run_list.h"
 #include "platform/bytes.h"
@@ -12,7 +13,6 @@ namespace skerry {
 namespace {
 
 constexpr size_t kMinFileNameValue = kFnName;
-constexpr uint64_t kReferenceRecordMask = 0xFFFFFFFFFFFF;
 
 // $STANDARD_INFORMATION and $FILE_NAME are resident in every sound record.
 // One that is not is damage, and reading it from the disk would let a
@@ -100,7 +100,7 @@ ErrorCode MFTRecord::Parse(ByteView block) {
       if (own != 0 && own != static_cast<uint32_t>(expectedNumber_)) throw BlockException();
     }
     // An extension record belongs to a base record inside the MFT.
-    if (recordLimit_ != 0 && (record.le64(kBaseRecord) & kReferenceRecordMask) >= recordLimit_) {
+    if (recordLimit_ != 0 && FileReference{record.le64(kBaseRecord)}.RecordNumber() >= recordLimit_) {
       throw BlockException();
     }
     ApplyFixups();

@@ -30,7 +30,7 @@ struct FileEntry final : FileDescription {
   uint32_t dataCount = 0;
   std::vector<RunEntry> runs;
   // The whole parent reference, sequence number included; the record number
-  // is its low 40 bits, wider than `parent`.
+  // is its low 48 bits (FileReference), wider than `parent`.
   uint64_t parentReference = 0;
   // What a timeline needs beyond the listing (timeline_fields.h).
   uint64_t recordNumber = 0;

@@ -25,8 +25,8 @@ bool PathResolver::Accepts(const Directory& directory, uint16_t sequenceNumber, 
 
 bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16string& path) {
   // Most files lie in a directory whose path is already known.
-  if (const auto hit = cache_.find(parentReference & kRecordNumberMask);
-      hit != cache_.end() && Accepts(hit->second, SequenceOf(parentReference), inUse)) {
+  if (const auto hit = cache_.find(FileReference{parentReference}.RecordNumber());
+      hit != cache_.end() && Accepts(hit->second, FileReference{parentReference}.Sequence(), inUse)) {
     path = hit->second.path;
     return hit->second.complete;
   }
@@ -39,8 +39,8 @@ bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16s
   uint64_t reference = parentReference;
   bool childInUse = inUse;
   for (;;) {
-    const uint64_t number = reference & kRecordNumberMask;
-    const uint16_t sequenceNumber = SequenceOf(reference);
+    const uint64_t number = FileReference{reference}.RecordNumber();
+    const uint16_t sequenceNumber = FileReference{reference}.Sequence();
     if (const auto hit = cache_.find(number); hit != cache_.end()) {
       if (Accepts(hit->second, sequenceNumber, childInUse)) top = &hit->second;
       break;

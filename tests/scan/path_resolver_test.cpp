@@ -139,8 +139,9 @@ TEST(PathResolverTest, ReferencesToNoDirectoryAndLoopsGiveTheMarker) {
   EXPECT_EQ(path, u"\\$OrphanFiles\\b\\a\\c");
   EXPECT_FALSE(resolver.ResolveParent(31, kInUse, path));
   EXPECT_EQ(path, u"\\$OrphanFiles\\b");
-  // A record beyond every run of the MFT, and record 0, which is a file.
-  for (const uint64_t reference : {uint64_t{100000}, uint64_t{0}}) {
+  // A record beyond every run of the MFT, one whose number has bits above
+  // the 40th (record numbers are 48 bits wide), and record 0, which is a file.
+  for (const uint64_t reference : {uint64_t{100000}, (uint64_t{1} << 40) | 30, uint64_t{0}}) {
     EXPECT_FALSE(resolver.ResolveParent(reference, kInUse, path));
     EXPECT_EQ(path, u"\\$OrphanFiles");
   }

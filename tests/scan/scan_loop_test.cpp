@@ -92,7 +92,7 @@ TEST(AttributeSelectionTest, MaskStreamCountAndSystemRule) {
 TEST(EntryReaderTest, DecodesAStreamedRecord) {
   TestVolume volume;
   // Parent reference with sequence number 3 and record 0x1'0000'0040: the
-  // entry keeps the low 32 bits, resolution takes the low 40.
+  // entry keeps the low 32 bits, resolution takes the low 48.
   constexpr uint64_t kParent = (uint64_t{3} << 48) | 0x0100000040;
   volume.Record(30, RecordBuilder()
                         .StandardInformation(1000, 0x20)
