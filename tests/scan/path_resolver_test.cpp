@@ -31,12 +31,20 @@ class TableFiller final : public MftRecordConsumer {
   DirectoryTable table;
 };
 
-// Mounts the volume, streaming its MFT into `filler`.
-ErrorCode Mount(TestVolume& volume, TableFiller& filler) {
-  const ErrorCode error = volume.Mount(&filler);
-  filler.table.Finish();
-  return error;
-}
+// Mounts the volume, its MFT streamed into a directory table, and resolves
+// paths from that table.
+class MountedResolver {
+ public:
+  explicit MountedResolver(TestVolume& volume) {
+    EXPECT_EQ(volume.Mount(&filler_), kErrorSuccess);
+    filler_.table.Finish();
+  }
+  PathResolver& resolver() { return resolver_; }
+
+ private:
+  TableFiller filler_;
+  PathResolver resolver_{filler_.table, u'\\'};
+};
 
 std::vector<uint8_t> Damaged(std::vector<uint8_t> record) {
   record[0] = 'B';
@@ -73,9 +81,8 @@ uint64_t Reference(uint64_t record, uint16_t sequenceNumber) {
 
 TEST(PathResolverTest, BuildsPathsFromTheRootDown) {
   TestVolume volume = WindowsTree();
-  TableFiller filler;
-  ASSERT_EQ(Mount(volume, filler), kErrorSuccess);
-  PathResolver resolver(filler.table, u'\\');
+  MountedResolver mounted(volume);
+  PathResolver& resolver = mounted.resolver();
   std::u16string path = u"old";
   for (const auto& [record, expected] : std::vector<std::pair<uint64_t, std::u16string>>{
            {31, u"\\Windows\\System32"},
@@ -115,9 +122,8 @@ TEST(PathResolverTest, ChainsBreakAtAnythingButAnInUseDirectoryOfTheSameSequence
     volume.Record(30, c.ancestor)
         .Record(31, DirectoryRecord(u"b", Reference(30, 1)))
         .Directory(32, u"c", 31);
-    TableFiller filler;
-    ASSERT_EQ(Mount(volume, filler), kErrorSuccess);
-    PathResolver resolver(filler.table, u'\\');
+    MountedResolver mounted(volume);
+    PathResolver& resolver = mounted.resolver();
     const bool sound = c.expected == u"\\a\\b";
     std::u16string path;
     EXPECT_EQ(resolver.ResolveParent(31, kInUse, path), sound);
@@ -131,9 +137,8 @@ TEST(PathResolverTest, ReferencesToNoDirectoryAndLoopsGiveTheMarker) {
   TestVolume volume;
   // a (30) and b (31) are each other's parent; c (32) lies in a.
   volume.Directory(30, u"a", 31).Directory(31, u"b", 30).Directory(32, u"c", 30);
-  TableFiller filler;
-  ASSERT_EQ(Mount(volume, filler), kErrorSuccess);
-  PathResolver resolver(filler.table, u'\\');
+  MountedResolver mounted(volume);
+  PathResolver& resolver = mounted.resolver();
   std::u16string path;
   EXPECT_FALSE(resolver.ResolveParent(32, kInUse, path));
   EXPECT_EQ(path, u"\\$OrphanFiles\\b\\a\\c");
@@ -157,9 +162,8 @@ TEST(PathResolverTest, FilesNotInUseMayPassThroughDeletedDirectories) {
                         .RecordSequence(3)
                         .FileName(u"gone", kRootRecord)
                         .Build());
-  TableFiller filler;
-  ASSERT_EQ(Mount(volume, filler), kErrorSuccess);
-  PathResolver resolver(filler.table, u'\\');
+  MountedResolver mounted(volume);
+  PathResolver& resolver = mounted.resolver();
   std::u16string path;
   EXPECT_TRUE(resolver.ResolveParent(Reference(30, 2), !kInUse, path));
   EXPECT_EQ(path, u"\\gone");
@@ -179,9 +183,8 @@ TEST(PathResolverTest, PathLongerThanWindowsAllowsKeepsItsLastLevels) {
     const std::u16string name = longName + static_cast<char16_t>(u'A' + k % 26);
     volume.Directory(kFirst + k, name, k == 0 ? kRootRecord : kFirst + k - 1);
   }
-  TableFiller filler;
-  ASSERT_EQ(Mount(volume, filler), kErrorSuccess);
-  PathResolver resolver(filler.table, u'\\');
+  MountedResolver mounted(volume);
+  PathResolver& resolver = mounted.resolver();
   std::u16string path;
   ASSERT_TRUE(resolver.ResolveParent(kFirst + kDepth - 1, kInUse, path));
   EXPECT_LE(path.size(), kMaxPathLength);
@@ -228,9 +231,8 @@ TEST(PathResolverTest, RecordAtTheFirstClusterAfterARunIsInTheNextRun) {
   layout.mftRuns = {MftRun{10, 2}, MftRun{50, 2}};
   TestVolume volume(layout);
   volume.Directory(8, u"eight", kRootRecord).Directory(7, u"seven", 8);
-  TableFiller filler;
-  ASSERT_EQ(Mount(volume, filler), kErrorSuccess);
-  PathResolver resolver(filler.table, u'\\');
+  MountedResolver mounted(volume);
+  PathResolver& resolver = mounted.resolver();
   std::u16string path;
   ASSERT_TRUE(resolver.ResolveParent(7, kInUse, path));
   EXPECT_EQ(path, u"\\eight\\seven");
@@ -273,9 +275,8 @@ TEST(PathResolverTest, DirectoryNamedInAnExtensionRecord) {
       .Record(41, DirectoryNamedElsewhere(40))
       .Record(50, DirectoryNamedElsewhere(51))
       .Record(51, NameExtension(52, u"foreign"));
-  TableFiller filler;
-  ASSERT_EQ(Mount(volume, filler), kErrorSuccess);
-  PathResolver resolver(filler.table, u'\\');
+  MountedResolver mounted(volume);
+  PathResolver& resolver = mounted.resolver();
   std::u16string path;
   ASSERT_TRUE(resolver.ResolveParent(30, kInUse, path));
   EXPECT_EQ(path, u"\\later");
