@@ -44,7 +44,6 @@ class DirectoryTable {
   std::u16string_view Name(const DirectoryRecord& directory) const {
     return std::u16string_view(names_).substr(directory.nameStart, directory.nameLength);
   }
-  size_t size() const { return directories_.size(); }
 
  private:
   struct ExtensionName {

@@ -74,7 +74,6 @@ class MFTRecord final : public FileDescription {
   bool InUse() const override { return inUse; }
 
   uint32_t RecordSize() const { return recordSize_; }
-  uint32_t ClusterSize() const { return clusterSize_; }
   // The record last parsed, fixed up; valid until the next Parse.
   ByteView Bytes() const { return ByteView(fixed_.data(), bytesSize_); }
 

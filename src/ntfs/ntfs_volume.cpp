@@ -133,10 +133,11 @@ ErrorCode NtfsVolume::LoadMft(uint64_t mftCluster, MftRecordConsumer* consumer) 
     if (bitmapError != kErrorSuccess) mftBitmap_.clear();
   }
 
-  mftRecordLimit_ = runBytes / recordSize_;
+  // A base record reference at or past the records the runs can hold names
+  // no record.
   MFTRecord parser;
   parser.SetGeometry(recordSize_, clusterSize_);
-  parser.SetRecordLimit(mftRecordLimit_);
+  parser.SetRecordLimit(runBytes / recordSize_);
   NoConsumer counter;
   MftStream stream(parser, consumer != nullptr ? *consumer : counter, reader, streamBufferSize_);
   stream.SetMftBitmap(&mftBitmap_);

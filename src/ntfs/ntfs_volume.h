@@ -39,7 +39,8 @@ class NtfsVolume {
   // MFT's records to `consumer`. kErrorInvalidParameter when record 0 has no
   // "FILE" signature; kErrorBadDevice when it is not "$MFT";
   // kErrorDiskCorrupt when it is damaged or has no $DATA that holds a
-  // record; kErrorNotEnoughMemory for an MFT of 4 GiB or more. A disk that
+  // record; kErrorNotEnoughMemory for an MFT of 4 GiB or more or when the
+  // consumer runs out of memory. A disk that
   // ends inside the MFT's data, runs that end before its data size and a
   // data size that ends inside a record are a success with the whole
   // records read (see mftLoadError); records already handed over are not
@@ -76,9 +77,6 @@ class NtfsVolume {
   // size is not a whole number of records. Either way the records handed
   // over are listed and the run ends with it.
   ErrorCode mftLoadError() const { return mftLoadError_; }
-  // How many records the MFT's runs can hold: a record number at or past it
-  // names no record.
-  uint64_t mftRecordLimit() const { return mftRecordLimit_; }
 
  private:
   DeviceOpener& opener_;
@@ -98,7 +96,6 @@ class NtfsVolume {
   ByteBuffer mftBitmap_;
   AttributeCounts attributeCounts_{};
   ErrorCode mftLoadError_ = kErrorSuccess;
-  uint64_t mftRecordLimit_ = 0;
   std::wostream* diagnostics_ = nullptr;
 };
 

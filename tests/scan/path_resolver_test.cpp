@@ -198,7 +198,8 @@ TEST(PathResolverTest, PathLongerThanWindowsAllowsKeepsItsLastLevels) {
 }
 
 // 512-byte clusters and 1024-byte records: every record spans two clusters.
-// The MFT's first run ends in the middle of record 10.
+// The MFT's first run ends in the middle of record 10, and a stream buffer of
+// a record and a half splits every other record between two refills.
 TEST(PathResolverTest, RecordLargerThanAClusterIsReadWholeEvenAcrossTwoRuns) {
   VolumeLayout layout;
   layout.sectorsPerCluster = 1;
@@ -216,6 +217,7 @@ TEST(PathResolverTest, RecordLargerThanAClusterIsReadWholeEvenAcrossTwoRuns) {
   volume.disk().Write(partition + 300 * 512 + 512, next);
 
   TableFiller filler;
+  volume.volume().SetStreamBufferSize(1536);
   ASSERT_EQ(volume.volume().Mount(test::kTestDisk, volume.partition(), u'\\', &filler),
             kErrorSuccess);
   filler.table.Finish();
