@@ -15,7 +15,9 @@ EntryCollector::EntryCollector(const ScanSettings& settings)
     : settings_(settings),
       loadFilter_(settings.recordFilter->FiltersOnLoad() ? settings.recordFilter.get() : nullptr),
       wantPath_(WantsPath(settings)),
-      kept_(settings.bodyFile, settings.showVcn) {
+      kept_(settings.showTime || settings.showSize || settings.showAttributes ||
+                settings.showStreamCount || settings.showNameCount || settings.bodyFile,
+            settings.bodyFile, settings.showVcn) {
   entry_.name.reserve(kNameCapacity);
 }
 

@@ -11,23 +11,19 @@ constexpr uint8_t kSparse = 4;
 
 void KeptEntries::Add(const FileEntry& entry) {
   Kept kept;
-  kept.created = entry.created;
-  kept.modified = entry.modified;
-  kept.mftChanged = entry.mftChanged;
-  kept.accessed = entry.accessed;
-  kept.size = entry.size;
   kept.parentReference = entry.parentReference;
-  kept.recordNumber = entry.recordNumber;
-  kept.attributes = entry.attributes;
   kept.nameStart = static_cast<uint32_t>(names_.size());
   kept.nameLength = static_cast<uint8_t>(entry.name.size());
-  kept.nameCount = entry.nameCount;
-  kept.dataCount = entry.dataCount;
   kept.flags = static_cast<uint8_t>((entry.deleted ? kDeleted : 0) |
                                     (entry.neverUsed ? kNeverUsed : 0) |
                                     (entry.sparse ? kSparse : 0));
   names_.append(entry.name, 0, kept.nameLength);
   entries_.push_back(kept);
+  if (keepDetails_) {
+    details_.push_back(Details{entry.created, entry.modified, entry.mftChanged, entry.accessed,
+                               entry.size, entry.recordNumber, entry.attributes, entry.nameCount,
+                               entry.dataCount});
+  }
   if (keepTimeline_) {
     timelines_.push_back(Timeline{entry.nameCreated, entry.nameModified, entry.nameMftChanged,
                                   entry.nameAccessed, entry.contentType, entry.contentId,
@@ -41,21 +37,22 @@ void KeptEntries::Add(const FileEntry& entry) {
 
 void KeptEntries::Rehydrate(size_t index, FileEntry& entry) const {
   const Kept& kept = entries_[index];
-  entry.created = kept.created;
-  entry.modified = kept.modified;
-  entry.mftChanged = kept.mftChanged;
-  entry.accessed = kept.accessed;
-  entry.size = kept.size;
-  entry.attributes = kept.attributes;
   entry.deleted = (kept.flags & kDeleted) != 0;
   entry.neverUsed = (kept.flags & kNeverUsed) != 0;
   entry.sparse = (kept.flags & kSparse) != 0;
   entry.name.assign(names_, kept.nameStart, kept.nameLength);
   entry.parentReference = kept.parentReference;
   entry.parent = static_cast<uint32_t>(kept.parentReference);
-  entry.nameCount = kept.nameCount;
-  entry.dataCount = kept.dataCount;
-  entry.recordNumber = kept.recordNumber;
+  const Details details = keepDetails_ ? details_[index] : Details{};
+  entry.created = details.created;
+  entry.modified = details.modified;
+  entry.mftChanged = details.mftChanged;
+  entry.accessed = details.accessed;
+  entry.size = details.size;
+  entry.recordNumber = details.recordNumber;
+  entry.attributes = details.attributes;
+  entry.nameCount = details.nameCount;
+  entry.dataCount = details.dataCount;
   if (keepTimeline_) {
     const Timeline& timeline = timelines_[index];
     entry.nameCreated = timeline.nameCreated;
