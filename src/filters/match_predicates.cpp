@@ -24,10 +24,6 @@ bool CountGreater(uint32_t count, uint64_t threshold) { return uint64_t{count} >
 
 bool CountLess(uint32_t count, uint64_t threshold) { return uint64_t{count} < threshold; }
 
-bool NameMatch(const FileNameBlock& fileName, std::u16string_view pattern) {
-  return WildMatch(pattern, 0, FileNameUnits(fileName), 0);
-}
-
 MatchDate::MatchDate(bool expectedOutcome, uint64_t reference, TimeCompare comparison)
     : Match(expectedOutcome), value(reference), compare(comparison) {}
 
@@ -57,7 +53,8 @@ MatchName::MatchName(bool expectedOutcome, std::u16string_view namePattern)
 
 bool MatchName::Matches(const StandardInfoBlock&, const FileNameBlock& fileName,
                         const FileDescription&) const {
-  const bool result = NameLength(fileName) != 0 && compare(fileName, pattern);
+  const bool result =
+      NameLength(fileName) != 0 && WildMatch(pattern, 0, FileNameUnits(fileName), 0);
   return result == expected;
 }
 

@@ -18,12 +18,10 @@ bool SizeGreater(const FileNameBlock& fileName, int64_t threshold);
 bool SizeLess(const FileNameBlock& fileName, int64_t threshold);
 bool CountGreater(uint32_t count, uint64_t threshold);
 bool CountLess(uint32_t count, uint64_t threshold);
-bool NameMatch(const FileNameBlock& fileName, std::u16string_view pattern);
 
 using TimeCompare = bool (*)(const StandardInfoBlock&, uint64_t);
 using SizeCompare = bool (*)(const FileNameBlock&, int64_t);
 using CountCompare = bool (*)(uint32_t, uint64_t);
-using NameCompare = bool (*)(const FileNameBlock&, std::u16string_view);
 
 // The modification time of $STANDARD_INFORMATION against a FILETIME reference.
 class MatchDate final : public Match {
@@ -66,7 +64,6 @@ class MatchName final : public Match {
                const FileDescription& record) const override;
 
   const std::u16string pattern;
-  const NameCompare compare = NameMatch;
 };
 
 // The directory path of the file's parent against a wildcard pattern.

