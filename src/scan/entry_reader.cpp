@@ -20,7 +20,6 @@ void ReadEntry(const MFTRecord& record, uint64_t recordNumber, FileEntry& entry)
   entry.size = fileName.le64(kFnDataSize) & kSizeMask;
   entry.attributes = fileName.le32(kFnFlags);
   entry.deleted = !record.inUse;
-  entry.neverUsed = record.neverUsed;
   entry.sparse = record.sparse;
   const size_t nameLength = NameLength(record.fileName);
   entry.name.resize(nameLength);

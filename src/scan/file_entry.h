@@ -21,7 +21,6 @@ struct FileEntry final : FileDescription {
   uint64_t size = 0;        // low 48 bits of the last $DATA attribute's size
   uint32_t attributes = 0;  // $FILE_NAME flags; kFileNameDirectoryFlag marks a directory
   bool deleted = false;
-  bool neverUsed = false;  // a block of zeros: a slot the MFT never used
   bool sparse = false;
   std::u16string name;
   uint32_t parent = 0;  // low 32 bits of the parent reference

@@ -4,8 +4,7 @@ namespace skerry {
 namespace {
 
 constexpr uint8_t kDeleted = 1;
-constexpr uint8_t kNeverUsed = 2;
-constexpr uint8_t kSparse = 4;
+constexpr uint8_t kSparse = 2;
 
 }  // namespace
 
@@ -14,9 +13,7 @@ void KeptEntries::Add(const FileEntry& entry) {
   kept.parentReference = entry.parentReference;
   kept.nameStart = static_cast<uint32_t>(names_.size());
   kept.nameLength = static_cast<uint8_t>(entry.name.size());
-  kept.flags = static_cast<uint8_t>((entry.deleted ? kDeleted : 0) |
-                                    (entry.neverUsed ? kNeverUsed : 0) |
-                                    (entry.sparse ? kSparse : 0));
+  kept.flags = static_cast<uint8_t>((entry.deleted ? kDeleted : 0) | (entry.sparse ? kSparse : 0));
   names_.append(entry.name, 0, kept.nameLength);
   entries_.push_back(kept);
   if (keepDetails_) {
@@ -38,7 +35,6 @@ void KeptEntries::Add(const FileEntry& entry) {
 void KeptEntries::Rehydrate(size_t index, FileEntry& entry) const {
   const Kept& kept = entries_[index];
   entry.deleted = (kept.flags & kDeleted) != 0;
-  entry.neverUsed = (kept.flags & kNeverUsed) != 0;
   entry.sparse = (kept.flags & kSparse) != 0;
   entry.name.assign(names_, kept.nameStart, kept.nameLength);
   entry.parentReference = kept.parentReference;
