@@ -59,7 +59,7 @@ ErrorCode AttributeReader::Read(ByteView record, uint32_t attributeOffset, Clust
       // the next run to be refused, and no more.
       const uint64_t room = maxData - out.size();
       const uint64_t count = take > room ? room + 1 : take;
-      if (ErrorCode error = ReadClusters(Lcn{run.lcn}, out, static_cast<uint32_t>(count))) {
+      if (ErrorCode error = ReadClusters(run.lcn, out, static_cast<uint32_t>(count))) {
         return error;
       }
       remaining -= take;

@@ -93,9 +93,9 @@ TEST_F(AttributeDataTest, RunListDecodesSignedOffsetsFromThePreviousRun) {
   record.SetGeometry(kRecord, kCluster);
   ASSERT_EQ(record.Parse(ByteView(bytes.data(), bytes.size())), kErrorSuccess);
   ASSERT_EQ(record.runs.size(), 2u);
-  EXPECT_EQ(record.runs[0].lcn, 4096);
+  EXPECT_EQ(record.runs[0].lcn.value, 4096);
   EXPECT_EQ(record.runs[0].byteLength, 64u * kCluster);
-  EXPECT_EQ(record.runs[1].lcn, 3840);
+  EXPECT_EQ(record.runs[1].lcn.value, 3840);
   EXPECT_EQ(record.runs[1].byteLength, 16u * kCluster);
 }
 
@@ -210,7 +210,7 @@ TEST_F(AttributeDataTest, ReadStopsAtTheDataSize) {
             kErrorSuccess);
   EXPECT_EQ(data.size(), 10u * kRecord);
   ASSERT_EQ(runs.size(), 1u);
-  EXPECT_EQ(runs[0].lcn, 10);
+  EXPECT_EQ(runs[0].lcn.value, 10);
   EXPECT_EQ(runs[0].byteLength, 3u * kCluster);
   for (const test::ReadCall& call : disk->reads) EXPECT_LT(call.offset, 20u * kCluster);
 }

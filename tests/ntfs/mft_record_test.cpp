@@ -240,9 +240,9 @@ TEST_F(MftRecordTest, NonResidentDataGivesSizeRunsFragmentsAndSparseness) {
   EXPECT_TRUE(record.sparse);
   EXPECT_EQ(DataSize(record.fileName), 123456789);
   ASSERT_EQ(record.runs.size(), 3u);
-  EXPECT_EQ(record.runs[0].lcn, 4096);
-  EXPECT_EQ(record.runs[1].lcn, 4096 + 256);
-  EXPECT_EQ(record.runs[2].lcn, 4096 + 256);
+  EXPECT_EQ(record.runs[0].lcn.value, 4096);
+  EXPECT_EQ(record.runs[1].lcn.value, 4096 + 256);
+  EXPECT_EQ(record.runs[2].lcn.value, 4096 + 256);
   EXPECT_EQ(record.runs[2].byteLength, 4u * 4096);
 }
 
@@ -315,7 +315,7 @@ TEST_F(MftRecordTest, RunsAreTheFirstNonResidentStreams) {
   ASSERT_EQ(Parse(bytes), kErrorSuccess);
   EXPECT_FALSE(record.streamNameOutside);
   ASSERT_EQ(record.runs.size(), 1u);
-  EXPECT_EQ(record.runs.front().lcn, 50);
+  EXPECT_EQ(record.runs.front().lcn.value, 50);
 }
 
 // Records whose structures reach beyond the record, or cannot be held, are

@@ -70,7 +70,7 @@ TEST_F(NtfsVolumeTest, MountLoadsTheWholeMft) {
   EXPECT_EQ(NameAt(0), u"$MFT");
   EXPECT_EQ(NameAt(20), u"file20");
   ASSERT_EQ(volume->mftRuns().size(), 1u);
-  EXPECT_EQ(volume->mftRuns()[0].lcn, 4);
+  EXPECT_EQ(volume->mftRuns()[0].lcn.value, 4);
   EXPECT_EQ(volume->mftRuns()[0].byteLength, 6u * 4096);
   AttributeCounts expected{};
   // Record 0's, and every streamed record's, record 0 again among them.
@@ -109,8 +109,8 @@ TEST_F(NtfsVolumeTest, MftInThreeRunsIsLoadedInOrder) {
   EXPECT_EQ(NameAt(8), u"file8");
   EXPECT_EQ(NameAt(23), u"file23");
   ASSERT_EQ(volume->mftRuns().size(), 3u);
-  EXPECT_EQ(volume->mftRuns()[1].lcn, 10);
-  EXPECT_EQ(volume->mftRuns()[2].lcn, 60);
+  EXPECT_EQ(volume->mftRuns()[1].lcn.value, 10);
+  EXPECT_EQ(volume->mftRuns()[2].lcn.value, 60);
   EXPECT_EQ(volume->mftRuns()[2].byteLength, 4096u);
 }
 

@@ -118,7 +118,7 @@ class SampleDisksTest : public ::testing::Test {
     EXPECT_EQ(volume.mftRecordCount(), expected.size / volume.recordSize());
     std::vector<std::pair<uint64_t, uint64_t>> runs;
     for (const RunEntry& run : volume.mftRuns()) {
-      runs.emplace_back(run.lcn, run.byteLength / volume.clusterSize());
+      runs.emplace_back(run.lcn.value, run.byteLength / volume.clusterSize());
     }
     EXPECT_EQ(runs, expected.runs);
   }

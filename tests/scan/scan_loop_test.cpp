@@ -119,7 +119,7 @@ TEST(EntryReaderTest, DecodesAStreamedRecord) {
   EXPECT_EQ(entry.dataCount, 2u);
   EXPECT_EQ(entry.size, 0x000000001234u);  // the unnamed stream's, low 48 bits
   ASSERT_EQ(entry.runs.size(), 1u);
-  EXPECT_EQ(entry.runs[0].lcn, 40);
+  EXPECT_EQ(entry.runs[0].lcn.value, 40);
   EXPECT_FALSE(entry.deleted);
 
   const FileEntry& deleted = recorder.entries[1];
