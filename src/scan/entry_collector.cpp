@@ -38,13 +38,18 @@ void EntryCollector::Consume(uint64_t number, ErrorCode error, const MFTRecord& 
   if (!listable || (entry_.deleted && !settings_.includeDeleted) || entry_.name.empty()) return;
   // A file whose path cannot be followed to the root is listed under the
   // orphan marker, and what it lost is reported, whether it is printed or not.
-  if (wantPath_) {
-    const uint8_t use = entry_.deleted ? 1 : 2;
-    uint8_t& seen = queried_[entry_.parentReference];
+  // Files of one directory mostly follow one another: the last query is
+  // looked at before the map.
+  const PathQuery query{entry_.parentReference, !entry_.deleted};
+  if (wantPath_ && (pathQueries_.empty() || query.parentReference != lastQuery_.parentReference ||
+                    query.inUse != lastQuery_.inUse)) {
+    const uint32_t use = query.inUse ? 2 : 1;
+    uint32_t& seen = queried_.Insert(query.parentReference, 0);
     if ((seen & use) == 0) {
       seen |= use;
-      pathQueries_.push_back(PathQuery{entry_.parentReference, !entry_.deleted});
+      pathQueries_.push_back(query);
     }
+    lastQuery_ = query;
   }
   if (!PassesAttributeSelection(entry_, settings_.attributeMask, settings_.showStreamCount)) return;
   kept_.Add(entry_);

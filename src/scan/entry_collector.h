@@ -5,7 +5,6 @@
 // must be resolved, and whether a record was damaged.
 
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "filters/scan_settings.h"
@@ -13,6 +12,7 @@
 #include "ntfs/mft_stream.h"
 #include "scan/file_entry.h"
 #include "scan/kept_entries.h"
+#include "scan/reference_index.h"
 
 namespace skerry {
 
@@ -56,8 +56,9 @@ class EntryCollector final : public MftRecordConsumer {
   KeptEntries kept_;
   FileEntry entry_;
   std::vector<PathQuery> pathQueries_;
+  PathQuery lastQuery_;
   // By parent reference: bit 0 set once queried for a file not in use, bit 1 in use.
-  std::unordered_map<uint64_t, uint8_t> queried_;
+  ReferenceIndex queried_;
   bool damaged_ = false;
 };
 

@@ -25,10 +25,10 @@ bool PathResolver::Accepts(const Directory& directory, uint16_t sequenceNumber, 
 
 bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16string& path) {
   // Most files lie in a directory whose path is already known.
-  if (const auto hit = cache_.find(FileReference{parentReference}.RecordNumber());
-      hit != cache_.end() && Accepts(hit->second, FileReference{parentReference}.Sequence(), inUse)) {
-    path = hit->second.path;
-    return hit->second.complete;
+  if (const Directory* hit = Cached(FileReference{parentReference}.RecordNumber());
+      hit != nullptr && Accepts(*hit, FileReference{parentReference}.Sequence(), inUse)) {
+    path = hit->path;
+    return hit->complete;
   }
 
   chain_.clear();
@@ -41,8 +41,8 @@ bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16s
   for (;;) {
     const uint64_t number = FileReference{reference}.RecordNumber();
     const uint16_t sequenceNumber = FileReference{reference}.Sequence();
-    if (const auto hit = cache_.find(number); hit != cache_.end()) {
-      if (Accepts(hit->second, sequenceNumber, childInUse)) top = &hit->second;
+    if (const Directory* hit = Cached(number); hit != nullptr) {
+      if (Accepts(*hit, sequenceNumber, childInUse)) top = hit;
       break;
     }
     // A record already on the chain closes a loop, a directory that is its
@@ -51,14 +51,14 @@ bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16s
     Level level;
     level.record = number;
     if (!ReadDirectory(number, level)) {
-      cache_.emplace(number, Directory{});
+      Cache(number);
       break;
     }
     // A directory that this reference may not lead to is not kept: its own
     // path is not known, and another reference may still lead to it.
     if (!Accepts(level.directory, sequenceNumber, childInUse)) break;
     if (number == kRootRecord) {
-      Directory& root = cache_[number];
+      Directory& root = Cache(number);
       root = level.directory;
       root.complete = true;
       top = &root;
@@ -84,13 +84,25 @@ bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16s
     built_.push_back(separator_);
     built_.append(names_, level->nameStart, level->nameLength);
     KeepLastLevels(built_);
-    Directory& directory = cache_[level->record];
+    Directory& directory = Cache(level->record);
     directory = std::move(level->directory);
     directory.complete = complete;
     directory.path = built_;
   }
   path = built_;
   return complete;
+}
+
+const PathResolver::Directory* PathResolver::Cached(uint64_t number) const {
+  const uint32_t* at = cacheIndex_.Find(number);
+  return at != nullptr ? &cache_[*at] : nullptr;
+}
+
+// The pointers that Cached gave are not used after this: the cache may move.
+PathResolver::Directory& PathResolver::Cache(uint64_t number) {
+  const uint32_t at = cacheIndex_.Insert(number, static_cast<uint32_t>(cache_.size()));
+  if (at == cache_.size()) cache_.emplace_back();
+  return cache_[at];
 }
 
 bool PathResolver::ReadDirectory(uint64_t recordNumber, Level& level) {

@@ -9,11 +9,11 @@
 #include <ostream>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "ntfs/directory_table.h"
+#include "scan/reference_index.h"
 
 namespace skerry {
 
@@ -74,12 +74,17 @@ class PathResolver {
   // appended to names_; false when the table holds no usable directory there.
   bool ReadDirectory(uint64_t recordNumber, Level& level);
   void KeepLastLevels(std::u16string& path) const;
+  // The cached directory `number`; null when none is.
+  const Directory* Cached(uint64_t number) const;
+  // The cached directory `number`, added empty when none is.
+  Directory& Cache(uint64_t number);
 
   const DirectoryTable& directories_;
   char16_t separator_;
   // Every record met on a chain, by record number; records that cannot be a
   // parent are kept too, so that each is looked up once.
-  std::unordered_map<uint64_t, Directory> cache_;
+  std::vector<Directory> cache_;
+  ReferenceIndex cacheIndex_;  // record number -> position in cache_
   // The levels of the chain being resolved, from the parent up, with their
   // names back to back; kept between calls for their capacity.
   std::vector<Level> chain_;

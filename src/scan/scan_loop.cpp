@@ -42,10 +42,20 @@ ErrorCode ScanEntries(EntryCollector& collector, const ScanSettings& settings, c
     }
   }
   const KeptEntries& kept = collector.kept();
+  // The entry keeps its path from one entry to the next: files of one
+  // directory, which mostly follow one another, resolve it once.
+  EntryCollector::PathQuery resolved;
+  bool haveResolved = false;
   for (size_t i = 0; i < kept.size(); ++i) {
     kept.Rehydrate(i, entry);
     if (wantPath) {
-      resolver.ResolveParent(entry.parentReference, !entry.deleted, entry.path);
+      const EntryCollector::PathQuery query{entry.parentReference, !entry.deleted};
+      if (!haveResolved || query.parentReference != resolved.parentReference ||
+          query.inUse != resolved.inUse) {
+        resolver.ResolveParent(query.parentReference, query.inUse, entry.path);
+        resolved = query;
+        haveResolved = true;
+      }
     } else {
       entry.path.clear();
     }
