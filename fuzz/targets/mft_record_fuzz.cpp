@@ -1,6 +1,6 @@
 // One FILE record: fix-ups, the attribute walk, the values copied out, the
 // contents of its attributes (read from a disk made of the input itself) and
-// the attribute-list lookups of path resolution.
+// the attribute-list lookup of the directory table.
 //
 // Input: the record. Its size is the largest power of two from 256 to 4096
 // that the input holds.
@@ -11,21 +11,9 @@
 #include <vector>
 
 #include "fuzz_disk.h"
+#include "ntfs/attribute_list.h"
+#include "ntfs/attribute_reader.h"
 #include "ntfs/mft_record.h"
-#include "scan/attribute_list.h"
-
-namespace {
-
-class CountingObserver : public skerry::StreamFilter {
- public:
-  bool OnNamedStream(std::u16string_view, std::u16string_view, uint16_t) override {
-    ++calls;
-    return true;
-  }
-  int calls = 0;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace skerry;
@@ -36,29 +24,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::FuzzDisk disk(ByteView(data, size), size, false);
   std::vector<uint8_t> buffer(data, data + recordSize);
   MFTRecord record;
-  record.SetGeometry(0, recordSize, 512);
-  record.handle = &disk;
+  record.SetGeometry(recordSize, 512);
+  const ErrorCode parsed = record.TryParse(ByteView(buffer.data(), buffer.size()));
   std::wostringstream diagnostics;
-  record.SetDiagnosticStream(&diagnostics);
-  CountingObserver observer;
+  WriteParserDiagnostic(&diagnostics, record);
+  // The contents of each attribute that holds data, read from the disk
+  // made of the input, as the MFT's own record is read.
+  AttributeReader reader(&disk, 0, 512);
   constexpr uint64_t kMaxData = 1024 * 1024;
-  record.TryParse(buffer.data(), buffer.size(), true, kMaxData, nullptr, &observer);
-  fuzz::Require(record.data.size() <= kMaxData + size, "attribute data within its cap");
+  if (parsed == kErrorSuccess && !record.neverUsed) {
+    const ByteView fixed = record.Bytes();
+    for (uint32_t at = 0; FindNextAttribute(fixed, kAttributeData, at);) {
+      ByteBuffer contents;
+      try {
+        reader.Read(fixed, at, contents, kMaxData);
+      } catch (const BlockException&) {
+      }
+      fuzz::Require(contents.size() <= kMaxData + 1, "attribute data within its cap");
+    }
+  }
 
   const ByteView view(buffer.data(), buffer.size());
-  uint32_t listOffset = 0;
-  uint64_t valueSize = 0;
-  if (FindAttribute(view, kAttributeList, listOffset) &&
-      AttributeValueSize(view, listOffset, valueSize)) {
-    ByteBuffer list;
-    try {
-      if (record.ReadAttributeData(listOffset, list, kMaxAttributeListSize, nullptr) ==
-          kErrorSuccess) {
-        uint64_t other = 0;
-        LastListedRecord(ByteView(list.data(), list.size()), kAttributeFileName, 0, other);
-      }
-    } catch (const BlockException&) {
-    }
+  ByteBuffer list;
+  uint64_t extension = 0;
+  if (parsed == kErrorSuccess && FindNameExtension(record, 0, reader, list, extension)) {
+    fuzz::Require(list.size() <= kMaxAttributeListSize, "attribute list within its cap");
   }
   BaseRecordReference(view);
   return 0;

@@ -9,34 +9,14 @@
 #include <cstdint>
 #include <string_view>
 
+#include "ntfs/file_name.h"
+#include "ntfs/standard_information.h"
 #include "platform/bytes.h"
 
 namespace skerry {
 
-inline constexpr size_t kStandardInfoSize = 48;
-// 66 bytes of fixed fields, 255 UTF-16 characters of name and a NUL.
-inline constexpr size_t kFileNameValueSize = 578;
-
 using StandardInfoBlock = std::array<uint8_t, kStandardInfoSize>;
 using FileNameBlock = std::array<uint8_t, kFileNameValueSize>;
-
-// Offsets inside the $STANDARD_INFORMATION value.
-inline constexpr size_t kSiCreated = 0;
-inline constexpr size_t kSiModified = 8;
-inline constexpr size_t kSiMftChanged = 16;
-inline constexpr size_t kSiAccessed = 24;
-
-// Offsets inside the $FILE_NAME value.
-inline constexpr size_t kFnParent = 0;
-inline constexpr size_t kFnModified = 16;
-inline constexpr size_t kFnAllocatedSize = 40;
-inline constexpr size_t kFnDataSize = 48;
-inline constexpr size_t kFnFlags = 56;
-inline constexpr size_t kFnNameLength = 64;
-inline constexpr size_t kFnNameType = 65;
-inline constexpr size_t kFnName = 66;
-
-inline constexpr uint32_t kFileNameDirectoryFlag = 0x10000000;
 
 inline uint64_t ModificationTime(const StandardInfoBlock& si) {
   return ByteView(si.data(), si.size()).le64(kSiModified);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ntfs/file_reference.h"
+#include "ntfs/record_header.h"
 #include "ntfs/run_list.h"
 #include "platform/bytes.h"
 #include "platform/console.h"
@@ -10,44 +12,7 @@
 namespace skerry {
 namespace {
 
-constexpr uint32_t kFileSignature = 0x454C4946;  // "FILE"
-constexpr uint64_t kRecordHeaderSize = 48;
-
-// Record header fields.
-constexpr size_t kUpdateSequenceOffset = 4;
-constexpr size_t kUpdateSequenceCount = 6;
-constexpr size_t kSequenceNumber = 16;
-constexpr size_t kFirstAttribute = 20;
-constexpr size_t kUsedSize = 24;
-// NTFS 3.1 headers hold the record's own number before the update sequence
-// array, which then starts at 0x30 or later; formatting leaves it 0 in some
-// reserved records, so 0 is no number.
-constexpr size_t kOwnNumber = 0x2C;
-constexpr uint16_t kHeaderWithOwnNumber = 0x30;
-// The header's fields before the first attribute, and an attribute header's
-// fields before its value: nothing sound is shorter.
-constexpr uint32_t kMinFirstAttribute = 24;
-constexpr uint32_t kMinAttributeLength = 24;
-constexpr uint32_t kMinNonResidentLength = 64;
-constexpr size_t kRecordFlags = 22;
-constexpr size_t kBaseRecord = 32;
-constexpr uint16_t kRecordInUse = 0x0001;
-constexpr uint16_t kRecordIsDirectory = 0x0002;
-constexpr uint64_t kReferenceRecordMask = 0xFFFFFFFFFFFF;
-
-// Attribute header fields.
-constexpr size_t kAttrLength = 4;
-constexpr size_t kAttrNonResident = 8;
-constexpr size_t kAttrNameLength = 9;
-constexpr size_t kAttrNameOffset = 10;
-constexpr size_t kAttrValueLength = 16;
-constexpr size_t kAttrId = 14;
-constexpr size_t kAttrValueOffset = 20;
-constexpr size_t kAttrRunListOffset = 32;
-constexpr size_t kAttrDataSize = 48;
-
 constexpr size_t kMinFileNameValue = kFnName;
-constexpr uint8_t kNameTypeDosOnly = 2;
 
 // $STANDARD_INFORMATION and $FILE_NAME are resident in every sound record.
 // One that is not is damage, and reading it from the disk would let a
@@ -67,44 +32,33 @@ bool NeverUsed(const uint8_t* bytes, uint64_t size) {
 
 }  // namespace
 
-ErrorCode MFTRecord::SetGeometry(uint64_t partitionOffset, uint32_t recordSize,
-                                 uint32_t clusterSize) {
+ErrorCode MFTRecord::SetGeometry(uint32_t recordSize, uint32_t clusterSize) {
   if (recordSize == 0 || clusterSize == 0 || recordSize % 2 != 0 || clusterSize % 2 != 0) {
     return kErrorInvalidParameter;
   }
-  partitionOffset_ = partitionOffset;
   recordSize_ = recordSize;
   clusterSize_ = clusterSize;
   return kErrorSuccess;
 }
 
-std::wostream& MFTRecord::Diagnostics() {
-  return diagnostics_ != nullptr ? *diagnostics_ : StandardError();
-}
-
-ErrorCode MFTRecord::TryParse(uint8_t* buffer, uint64_t bufferSize, bool readData, uint64_t maxData,
-                              FsFilter* loadFilter, StreamFilter* observer) {
+ErrorCode MFTRecord::TryParse(ByteView block) {
   try {
-    return Parse(buffer, bufferSize, readData, maxData, loadFilter, observer);
+    return Parse(block);
   } catch (const BlockException&) {
     return kErrorFileCorrupt;
   }
 }
 
-ErrorCode MFTRecord::Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, uint64_t maxData,
-                           FsFilter* loadFilter, StreamFilter* observer) {
-  if (bufferSize < recordSize_) return kErrorInvalidParameter;
+ErrorCode MFTRecord::Parse(ByteView block) {
+  if (block.size() < recordSize_) return kErrorInvalidParameter;
   // A record is recordSize bytes; whatever follows belongs to the next one.
   // The fix-ups are applied to a copy: the caller's bytes stay as the disk
-  // holds them, so that a record parsed again (a directory on many paths) is
-  // checked again, never taken for one already fixed up.
+  // holds them.
   if (fixed_.size() != recordSize_) fixed_.assign(recordSize_, 0);
   const bool checkNumber = checkNumber_;
   checkNumber_ = false;
-  buffer_ = buffer;
-  bufferSize_ = recordSize_;
+  bytesSize_ = 0;
   attributeOffset_ = 0;
-  data.clear();
   runs.clear();
   standardInfo.fill(0);
   fileName.fill(0);
@@ -115,28 +69,28 @@ ErrorCode MFTRecord::Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, 
   fileNameCount = 0;
   dataCount = 0;
   fragmentCount = 0;
-  droppedDamagedRecord = false;
   haveLongName_ = false;
   haveUnnamedDataSize_ = false;
-  keptRecordNumbers.clear();
-  filteredBytesSeen_ = 0;
   fileNameId = 0;
   unnamedDataId = 0;
   indexRootId = 0;
   hasUnnamedData = false;
   hasIndexRoot = false;
   neverUsed = false;
+  streamNameOutside = false;
+  standardInfoTooShort = false;
+  standardInfoSize = 0;
   bitmapOffset = 0;
-  if (bufferSize_ < kRecordHeaderSize) throw BlockException();
+  if (recordSize_ < kRecordHeaderSize) throw BlockException();
 
   try {
-    const ByteView record(buffer_, bufferSize_);
+    const ByteView record = block.Sub(0, recordSize_);
     if (record.le32(0) != kFileSignature) {
-      neverUsed = NeverUsed(buffer_, bufferSize_);
+      neverUsed = NeverUsed(record.data(), record.size());
       return neverUsed ? kErrorSuccess : kErrorInvalidParameter;
     }
-    std::memcpy(fixed_.data(), buffer_, bufferSize_);
-    buffer_ = fixed_.data();
+    std::memcpy(fixed_.data(), record.data(), recordSize_);
+    bytesSize_ = recordSize_;
     const uint16_t flags = record.le16(kRecordFlags);
     inUse = (flags & kRecordInUse) != 0;
     directoryRecord = (flags & kRecordIsDirectory) != 0;
@@ -146,19 +100,19 @@ ErrorCode MFTRecord::Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, 
       if (own != 0 && own != static_cast<uint32_t>(expectedNumber_)) throw BlockException();
     }
     // An extension record belongs to a base record inside the MFT.
-    if (recordLimit_ != 0 && (record.le64(kBaseRecord) & kReferenceRecordMask) >= recordLimit_) {
+    if (recordLimit_ != 0 && FileReference{record.le64(kBaseRecord)}.RecordNumber() >= recordLimit_) {
       throw BlockException();
     }
     ApplyFixups();
-    const ByteView fixed(buffer_, bufferSize_);
+    const ByteView fixed = Bytes();
     attributeOffset_ = fixed.le16(kFirstAttribute);
     // The attributes lie in the bytes in use, which lie in the record.
     usedSize_ = fixed.le32(kUsedSize);
-    if (usedSize_ > bufferSize_ || attributeOffset_ < kMinFirstAttribute ||
+    if (usedSize_ > bytesSize_ || attributeOffset_ < kMinFirstAttribute ||
         attributeOffset_ >= usedSize_) {
       throw BlockException();
     }
-    return WalkAttributes(readData, maxData, loadFilter, observer);
+    return WalkAttributes();
   } catch (const ByteRangeError&) {
     throw BlockException();
   }
@@ -170,11 +124,11 @@ ErrorCode MFTRecord::Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, 
 // back and leaves the sequence number in the array in their place, so that a
 // record fixed up in memory is recognised as such when it is parsed again.
 void MFTRecord::ApplyFixups() {
-  const ByteView record(buffer_, bufferSize_);
+  const ByteView record = Bytes();
   const uint32_t count = record.le16(kUpdateSequenceCount);
   const uint32_t arrayOffset = record.le16(kUpdateSequenceOffset);
   // One entry for the number and one for each stride, all in the record.
-  if (count != bufferSize_ / kFixupStride + 1 || !record.Contains(arrayOffset, 2ull * count)) {
+  if (count != bytesSize_ / kFixupStride + 1 || !record.Contains(arrayOffset, 2ull * count)) {
     throw BlockException();
   }
   const uint16_t number = record.le16(arrayOffset);
@@ -182,13 +136,12 @@ void MFTRecord::ApplyFixups() {
     if (record.le16(kFixupStride * i - 2) != number) throw BlockException();
   }
   for (uint32_t i = 1; i < count; ++i) {
-    std::memcpy(buffer_ + kFixupStride * i - 2, buffer_ + arrayOffset + 2 * i, 2);
+    std::memcpy(fixed_.data() + kFixupStride * i - 2, fixed_.data() + arrayOffset + 2 * i, 2);
   }
 }
 
-ErrorCode MFTRecord::WalkAttributes(bool readData, uint64_t maxData, FsFilter* loadFilter,
-                                    StreamFilter* observer) {
-  const ByteView record(buffer_, bufferSize_);
+ErrorCode MFTRecord::WalkAttributes() {
+  const ByteView record = Bytes();
   for (;;) {
     // The attributes end with the end marker, inside the record: a walk that
     // leaves the record before the marker followed a damaged length or
@@ -225,13 +178,7 @@ ErrorCode MFTRecord::WalkAttributes(bool readData, uint64_t maxData, FsFilter* l
         break;
       case kAttributeData:
         ++dataCount;
-        if (readData) {
-          if (ErrorCode error = ReadAttributeData(attributeOffset_, data, maxData, loadFilter)) {
-            return error;
-          }
-        } else {
-          ReadDataAttribute(observer);
-        }
+        ReadDataAttribute();
         break;
       default:
         break;
@@ -242,17 +189,14 @@ ErrorCode MFTRecord::WalkAttributes(bool readData, uint64_t maxData, FsFilter* l
 
 ErrorCode MFTRecord::ReadStandardInformation() {
   standardInfo.fill(0);
-  const ByteView record(buffer_, bufferSize_);
+  const ByteView record = Bytes();
   if (record.le32(attributeOffset_ + kAttrValueLength) > kStandardInfoCap) {
     return kErrorNotEnoughMemory;
   }
   const ByteView value = ResidentValue(record, attributeOffset_);
   if (value.size() < kStandardInfoSize) {
-    if (!silent_) {
-      Diagnostics() << L"Error Attribute bufferSize=" << value.size() << L" expect min size of "
-                    << kStandardInfoSize << L"\n";
-      Diagnostics().flush();
-    }
+    standardInfoTooShort = true;
+    standardInfoSize = static_cast<uint32_t>(value.size());
     return kErrorInvalidParameter;
   }
   std::memcpy(standardInfo.data(), value.data(), kStandardInfoSize);
@@ -260,7 +204,7 @@ ErrorCode MFTRecord::ReadStandardInformation() {
 }
 
 ErrorCode MFTRecord::ReadFileName() {
-  const ByteView record(buffer_, bufferSize_);
+  const ByteView record = Bytes();
   if (record.le32(attributeOffset_ + kAttrValueLength) > kFileNameCap) return kErrorNotEnoughMemory;
   const ByteView value = ResidentValue(record, attributeOffset_);
   if (value.size() < kMinFileNameValue) return kErrorInvalidParameter;
@@ -285,8 +229,8 @@ ErrorCode MFTRecord::ReadFileName() {
   return kErrorSuccess;
 }
 
-void MFTRecord::ReadDataAttribute(StreamFilter* observer) {
-  const ByteView record(buffer_, bufferSize_);
+void MFTRecord::ReadDataAttribute() {
+  const ByteView record = Bytes();
   // A file's size is its unnamed stream's; a named stream (a download's
   // Zone.Identifier, say) gives its size only to a record without one.
   const bool named = record.u8(attributeOffset_ + kAttrNameLength) != 0;
@@ -298,11 +242,19 @@ void MFTRecord::ReadDataAttribute(StreamFilter* observer) {
     }
     return;
   }
-  if (observer != nullptr && named) NotifyNamedStream(*observer);
+  if (named) {
+    // A stream's name lies in its record. One that does not makes the record
+    // damaged for the listing; the load's counts and filters still take it.
+    const uint64_t nameOffset =
+        uint64_t{attributeOffset_} + record.le16(attributeOffset_ + kAttrNameOffset);
+    if (!record.Contains(nameOffset, 2u * record.u8(attributeOffset_ + kAttrNameLength))) {
+      streamNameOutside = true;
+    }
+  }
   if (takeSize) {
     StoreLe64(fileName.data() + kFnDataSize, record.le64(attributeOffset_ + kAttrDataSize));
   }
-  if (runs.empty()) BuildRunList(attributeOffset_);
+  if (runs.empty()) BuildRunList();
   if (record.le16(attributeOffset_ + kAttrRunListOffset) != 0) {
     fragmentCount = 0;
     sparse = false;
@@ -316,7 +268,7 @@ void MFTRecord::ReadDataAttribute(StreamFilter* observer) {
 // parser passes over never makes the record damaged.
 void MFTRecord::NoteStreamIds(uint32_t type) {
   if (type != kAttributeData && type != kAttributeIndexRoot) return;
-  const ByteView record(buffer_, bufferSize_);
+  const ByteView record = Bytes();
   if (!record.Contains(attributeOffset_, kAttrValueOffset)) return;
   const uint8_t nameLength = record.u8(attributeOffset_ + kAttrNameLength);
   const uint16_t id = record.le16(attributeOffset_ + kAttrId);
@@ -336,23 +288,20 @@ void MFTRecord::NoteStreamIds(uint32_t type) {
   }
 }
 
-void MFTRecord::NotifyNamedStream(StreamFilter& observer) {
-  const ByteView record(buffer_, bufferSize_);
-  const uint8_t streamLength = record.u8(attributeOffset_ + kAttrNameLength);
-  const uint16_t streamOffset = record.le16(attributeOffset_ + kAttrNameOffset);
-  const ByteView stream = record.Sub(uint64_t{attributeOffset_} + streamOffset, 2u * streamLength);
-  for (size_t i = 0; i < streamLength; ++i) {
-    streamNameScratch_[i] = static_cast<char16_t>(stream.le16(2 * i));
-  }
-  const uint8_t nameLength = NameLength(fileName);
-  for (size_t i = 0; i < nameLength; ++i) recordNameScratch_[i] = NameUnit(fileName, i);
-  observer.OnNamedStream(std::u16string_view(recordNameScratch_.data(), nameLength),
-                         std::u16string_view(streamNameScratch_.data(), streamLength),
-                         record.le16(attributeOffset_ + kAttrLength));
+// The run list of the first non-resident $DATA, decoded for the cluster
+// column; nothing is read.
+void MFTRecord::BuildRunList() {
+  const ByteView record = Bytes();
+  const uint64_t start =
+      uint64_t{attributeOffset_} + record.le16(attributeOffset_ + kAttrRunListOffset);
+  if (!record.Contains(start, 1)) throw BlockException();
+  RunListReader reader(record, start, clusterSize_);
+  DecodedRun run;
+  while (reader.Next(run)) runs.push_back(RunEntry{run.lcn, run.byteLength});
 }
 
 void MFTRecord::CountFragments() {
-  const ByteView record(buffer_, bufferSize_);
+  const ByteView record = Bytes();
   RunListReader reader(
       record, uint64_t{attributeOffset_} + record.le16(attributeOffset_ + kAttrRunListOffset),
       clusterSize_);
@@ -361,6 +310,14 @@ void MFTRecord::CountFragments() {
     if (!run.hasOffset) sparse = true;
     if (run.offset != 0) ++fragmentCount;
   }
+}
+
+void WriteParserDiagnostic(std::wostream* stream, const MFTRecord& record) {
+  if (!record.standardInfoTooShort) return;
+  std::wostream& out = stream != nullptr ? *stream : StandardError();
+  out << L"Error Attribute bufferSize=" << record.standardInfoSize << L" expect min size of "
+      << kStandardInfoSize << L"\n";
+  out.flush();
 }
 
 }  // namespace skerry

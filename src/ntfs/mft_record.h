@@ -1,7 +1,10 @@
 #pragma once
-// One NTFS file record ("FILE" record of the MFT), decoded from bytes that the
-// caller owns: fix-ups applied to a copy of its own, attributes walked, and
-// the values the rest of the system needs copied into fixed blocks.
+// One NTFS file record ("FILE" record of the MFT), decoded from a
+// bounds-checked view of bytes that the caller owns: fix-ups applied to a
+// copy of its own, attributes walked, and the values the rest of the system
+// needs copied into fixed blocks. The parser does no I/O and writes nothing:
+// it reports what it found, and its callers read attribute contents
+// (attribute_reader.h) and write the diagnostic line (WriteParserDiagnostic).
 
 #include <array>
 #include <cstdint>
@@ -10,34 +13,17 @@
 #include <vector>
 
 #include "filters/file_views.h"
-#include "filters/fs_filter.h"
+#include "ntfs/attribute_header.h"
 #include "ntfs/block_exception.h"
-#include "ntfs/cluster_number.h"
 #include "ntfs/run_entry.h"
-#include "platform/byte_buffer.h"
-#include "platform/device.h"
+#include "platform/bytes.h"
 #include "platform/errors.h"
 
 namespace skerry {
 
-inline constexpr uint32_t kAttributeStandardInformation = 0x10;
-inline constexpr uint32_t kAttributeFileName = 0x30;
-inline constexpr uint32_t kAttributeData = 0x80;
-inline constexpr uint32_t kAttributeIndexRoot = 0x90;
-inline constexpr uint32_t kAttributeBitmap = 0xB0;
-inline constexpr uint32_t kAttributeEnd = 0xFFFFFFFF;
-
-// Caps on what one read of attribute data may gather.
+// Caps on the values a record may announce.
 inline constexpr uint64_t kStandardInfoCap = 512;
 inline constexpr uint64_t kFileNameCap = 4096;
-inline constexpr uint64_t kMaxAttributeData = 0xFFFFFFFF;
-
-// The filtered MFT read tests and compacts the records piece by piece.
-inline constexpr uint32_t kLoadPieceClusters = 16;
-
-// The update sequence protects the last two bytes of every 512-byte stride,
-// whatever the disk's sector size.
-inline constexpr uint32_t kFixupStride = 512;
 
 // Counter (type >> 4) & 15 of attribute headers met; the end marker counts in 15.
 using AttributeCounts = std::array<int32_t, 16>;
@@ -50,87 +36,51 @@ class MFTRecord final : public FileDescription {
   ~MFTRecord() = default;
 
   // kErrorInvalidParameter, changing nothing, when a size is 0 or odd.
-  ErrorCode SetGeometry(uint64_t partitionOffset, uint32_t recordSize, uint32_t clusterSize);
+  ErrorCode SetGeometry(uint32_t recordSize, uint32_t clusterSize);
   // Records that the MFT's runs can hold: a base record reference at or past
   // it is damage. 0 (the default) checks no reference.
   void SetRecordLimit(uint64_t recordLimit) { recordLimit_ = recordLimit; }
-  // Where the one diagnostic line of the parser goes; the standard error
-  // stream unless set. A parser that rereads records which their own
-  // reader reports (the directories of a path) is silenced, so that each
-  // damaged record is told of once.
-  void SetDiagnosticStream(std::wostream* stream) { diagnostics_ = stream; }
-  void SilenceDiagnostics() { silent_ = true; }
+  // The number of the record that the next Parse reads, for that Parse
+  // only: a record whose header names another number (records of NTFS 3.1
+  // carry their own) was read from the wrong place, and is damaged.
+  void ExpectRecordNumber(uint64_t number) {
+    expectedNumber_ = number;
+    checkNumber_ = true;
+  }
 
-  // Parses the first RecordSize() bytes of `buffer`, which it leaves as they
-  // are (the fix-ups go to the record's own copy, Bytes()). A
-  // block of nothing but zeros is a slot of the MFT that was never used: a
-  // free record without attributes, returning 0. Returns 0,
-  // kErrorInvalidParameter (block too short, no "FILE", value too short),
-  // kErrorFileCorrupt (a $FILE_NAME without a name), kErrorNotEnoughMemory
-  // (a cap exceeded) or a read's code; raises BlockException when a structure
-  // reaches beyond the record, the attributes do not end with the end marker
-  // inside its bytes in use, an attribute or resident value is shorter than
-  // its header or longer than its room, an update sequence does not match (a
-  // torn write) or the base record reference lies past the record limit. The
+  // Parses the first RecordSize() bytes of `block`, which it leaves as they
+  // are (the fix-ups go to the record's own copy, Bytes()). A block of
+  // nothing but zeros is a slot of the MFT that was never used: a free
+  // record without attributes, returning 0. Returns 0,
+  // kErrorInvalidParameter (block too short, no "FILE", value too short:
+  // standardInfoTooShort tells of a short $STANDARD_INFORMATION),
+  // kErrorFileCorrupt (a $FILE_NAME without a name) or kErrorNotEnoughMemory
+  // (a cap exceeded); raises BlockException when a structure reaches beyond
+  // the record, the attributes do not end with the end marker inside its
+  // bytes in use, an attribute or resident value is shorter than its header
+  // or longer than its room, an update sequence does not match (a torn
+  // write) or the base record reference lies past the record limit. The
   // fields below then describe this record alone: a record without
   // $STANDARD_INFORMATION or $FILE_NAME presents zero blocks, never an
   // earlier record's values.
-  ErrorCode Parse(uint8_t* buffer, uint64_t bufferSize, bool readData, uint64_t maxData,
-                  FsFilter* loadFilter, StreamFilter* observer);
+  ErrorCode Parse(ByteView block);
   // Parse for callers that treat a damaged record as a code: BlockException
   // becomes kErrorFileCorrupt.
-  ErrorCode TryParse(uint8_t* buffer, uint64_t bufferSize, bool readData, uint64_t maxData,
-                     FsFilter* loadFilter, StreamFilter* observer);
-
-  // Appends the contents of the attribute whose header lies at
-  // `attributeOffset` of the record being parsed. A non-resident attribute
-  // is read up to its data size (never its allocation beyond it), and `runs`
-  // then holds the runs that hold that data, the last one cut to the clusters
-  // in use. Returns kErrorNotEnoughMemory past `maxData`,
-  // kErrorFileTooLarge for a run of 4 GiB or more, or a read's code.
-  ErrorCode ReadAttributeData(uint32_t attributeOffset, ByteBuffer& out, uint64_t maxData,
-                              FsFilter* loadFilter);
-  // Decodes the run list of the attribute at `attributeOffset` into `runs`,
-  // reading nothing (empty for a resident attribute).
-  ErrorCode BuildRunList(uint32_t attributeOffset);
-  // Reads `byteCount` bytes from cluster `lcn` onward and appends them to
-  // `out`; with a filter that filters on load, only the records among them
-  // that parse and pass it are appended. Returns kErrorHandleEof when the
-  // disk returns no bytes before the count is reached.
-  ErrorCode ReadClusters(Lcn lcn, ByteBuffer& out, uint32_t byteCount, FsFilter* loadFilter);
+  ErrorCode TryParse(ByteView block);
 
   uint32_t DataStreamCount() const override { return static_cast<uint32_t>(dataCount); }
   // Records have no path while the MFT loads.
   std::u16string_view DirectoryPath() const override { return {}; }
   bool InUse() const override { return inUse; }
 
-  // The number of the record that the next Parse reads, for that Parse
-  // only: a record whose header names another number (records of NTFS 3.1
-  // carry their own) was read from the wrong place, and is damaged.
-  // $MFT's bitmap of records in use (not owned; null: none). A record that
-  // reads as never used while the bitmap holds it in use came from the wrong
-  // place (a damaged run), and a filtered read passes over it as damaged.
-  void SetMftBitmap(const ByteBuffer* bitmap) { mftBitmap_ = bitmap; }
-  bool BitmapHoldsInUse(uint64_t recordNumber) const {
-    return mftBitmap_ != nullptr && recordNumber / 8 < mftBitmap_->size() &&
-           ((*mftBitmap_)[recordNumber / 8] >> (recordNumber % 8) & 1) != 0;
-  }
-
-  void ExpectRecordNumber(uint64_t number) {
-    expectedNumber_ = number;
-    checkNumber_ = true;
-  }
-
   uint32_t RecordSize() const { return recordSize_; }
   // The record last parsed, fixed up; valid until the next Parse.
-  ByteView Bytes() const { return ByteView(buffer_, bufferSize_); }
-  uint32_t ClusterSize() const { return clusterSize_; }
-  uint64_t PartitionOffset() const { return partitionOffset_; }
+  ByteView Bytes() const { return ByteView(fixed_.data(), bytesSize_); }
 
   StandardInfoBlock standardInfo{};
   FileNameBlock fileName{};
+  // The runs of the first non-resident $DATA, decoded, not read.
   std::vector<RunEntry> runs;
-  ByteBuffer data;
   bool inUse = false;
   // The header's directory flag, and the sequence number that references to
   // this record carry in their high 16 bits.
@@ -140,12 +90,6 @@ class MFTRecord final : public FileDescription {
   int32_t fileNameCount = 0;
   int32_t dataCount = 0;
   int32_t fragmentCount = 0;
-  // Set by a filtered MFT read that passed over a record it could not parse
-  // (and so could not test): the records kept are sound, but one is missing.
-  bool droppedDamagedRecord = false;
-  // A filtered MFT read keeps the record number of each record it keeps,
-  // in step with `data`: their positions there are no longer their numbers.
-  std::vector<uint32_t> keptRecordNumbers;
   // Attribute ids, which tell a record's attributes apart: that of the
   // $FILE_NAME kept in `fileName`, of the unnamed $DATA and of the directory
   // index root ($INDEX_ROOT named $I30), each when this record holds it.
@@ -156,53 +100,46 @@ class MFTRecord final : public FileDescription {
   bool hasIndexRoot = false;
   // The block was all zeros: a slot of the MFT that was never used.
   bool neverUsed = false;
+  // A named non-resident $DATA whose name lies outside the record.
+  bool streamNameOutside = false;
+  // A $STANDARD_INFORMATION value shorter than its fixed fields, and its size.
+  bool standardInfoTooShort = false;
+  uint32_t standardInfoSize = 0;
   // Offset of the unnamed $BITMAP attribute in the record; 0: none.
   uint32_t bitmapOffset = 0;
-  // The disk, for reading attribute contents; not owned.
-  BlockDevice* handle = nullptr;
   AttributeCounts attributeCounts{};
 
  private:
   void ApplyFixups();
-  ErrorCode WalkAttributes(bool readData, uint64_t maxData, FsFilter* loadFilter,
-                           StreamFilter* observer);
+  ErrorCode WalkAttributes();
   ErrorCode ReadStandardInformation();
   ErrorCode ReadFileName();
-  void ReadDataAttribute(StreamFilter* observer);
+  void ReadDataAttribute();
+  void BuildRunList();
   void CountFragments();
   void NoteStreamIds(uint32_t type);
-  void NotifyNamedStream(StreamFilter& observer);
-  ErrorCode ReadUnfiltered(ByteBuffer& out, uint32_t byteCount);
-  ErrorCode ReadFiltered(ByteBuffer& out, uint32_t byteCount, FsFilter& loadFilter);
-  std::wostream& Diagnostics();
 
-  uint8_t* buffer_ = nullptr;
-  uint64_t bufferSize_ = 0;
   // Any block shorter than this fails until SetGeometry gives the real size.
   uint32_t recordSize_ = 1023;
   uint32_t attributeOffset_ = 0;
   uint32_t clusterSize_ = 0;
-  uint64_t partitionOffset_ = 0;
   uint64_t recordLimit_ = 0;
-  // The record's bytes with the fix-ups applied, and the header's count of
-  // bytes in use.
+  // The record's bytes with the fix-ups applied (bytesSize_ of them, once a
+  // "FILE" record was copied), and the header's count of bytes in use.
   std::vector<uint8_t> fixed_;
+  uint64_t bytesSize_ = 0;
   uint32_t usedSize_ = 0;
   uint64_t expectedNumber_ = 0;
-  const ByteBuffer* mftBitmap_ = nullptr;
   bool checkNumber_ = false;
-  std::wostream* diagnostics_ = nullptr;
-  bool silent_ = false;
   // Whether `fileName` holds a name other than a DOS alias, and whether its
   // data size is the unnamed data stream's, which later attributes keep.
   bool haveLongName_ = false;
   bool haveUnnamedDataSize_ = false;
-  // Bytes of the MFT's data that filtered reads have passed so far: where
-  // the next one starts, which numbers its records.
-  uint64_t filteredBytesSeen_ = 0;
-  // Names handed to the stream observer, copied without allocating.
-  std::array<char16_t, 256> recordNameScratch_{};
-  std::array<char16_t, 256> streamNameScratch_{};
 };
+
+// The parser's one diagnostic line, for a record it refused for a short
+// $STANDARD_INFORMATION: written once per damaged record, to the error
+// stream (standard error when `stream` is null), never into a listing.
+void WriteParserDiagnostic(std::wostream* stream, const MFTRecord& record);
 
 }  // namespace skerry

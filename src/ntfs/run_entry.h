@@ -2,12 +2,14 @@
 
 #include <cstdint>
 
+#include "ntfs/cluster_number.h"
+
 namespace skerry {
 
 // One run of a non-resident attribute: its first cluster on the volume and
 // its length in bytes (clusters × cluster size).
 struct RunEntry {
-  int64_t lcn = 0;
+  Lcn lcn;
   uint64_t byteLength = 0;
 };
 

@@ -36,7 +36,7 @@ bool RunListReader::Next(DecodedRun& run) {
   // wrap, which the reader of the run then refuses as a bad position.
   lcn_ = static_cast<int64_t>(static_cast<uint64_t>(lcn_) + static_cast<uint64_t>(offset));
   position_ += 1 + lengthSize + offsetSize;
-  run.lcn = lcn_;
+  run.lcn = Lcn{lcn_};
   run.clusterCount = clusters;
   run.byteLength = bytes;
   run.hasOffset = offsetSize != 0;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "ntfs/cluster_number.h"
 #include "platform/bytes.h"
 
 namespace skerry {
@@ -13,7 +14,7 @@ namespace skerry {
 inline constexpr unsigned kMaxRunFieldSize = 8;
 
 struct DecodedRun {
-  int64_t lcn = 0;  // first cluster; the previous run's when it has no offset
+  Lcn lcn;  // first cluster; the previous run's when it has no offset
   uint64_t clusterCount = 0;
   uint64_t byteLength = 0;  // clusterCount × cluster size
   bool hasOffset = false;   // false for a sparse run (no offset field)

@@ -5,7 +5,8 @@
 
 #include "ntfs/boot_sector.h"
 #include "ntfs/checked_arithmetic.h"
-#include "ntfs/mft_record.h"
+#include "ntfs/attribute_header.h"
+#include "ntfs/record_header.h"
 #include "ntfs/read_exactly.h"
 #include "platform/bytes.h"
 
@@ -13,14 +14,13 @@ namespace skerry {
 namespace {
 
 constexpr uint64_t kVolumeRecord = 3;
-constexpr uint32_t kAttributeVolumeName = 0x60;
 constexpr size_t kMaxLabelUnits = 128;
 
 // Checks and undoes the update sequence of a record read from the disk.
 bool UndoUpdateSequence(std::vector<uint8_t>& record) {
   const ByteView view(record.data(), record.size());
-  const uint16_t offset = view.le16(4);
-  const uint16_t count = view.le16(6);
+  const uint16_t offset = view.le16(kUpdateSequenceOffset);
+  const uint16_t count = view.le16(kUpdateSequenceCount);
   if (count == 0 || size_t{count - 1u} * kFixupStride != record.size()) return false;
   const uint16_t number = view.le16(offset);
   for (uint16_t i = 1; i < count; ++i) {
@@ -51,17 +51,18 @@ std::u16string ReadVolumeLabel(BlockDevice& disk, uint64_t partitionOffset) {
     std::vector<uint8_t> record(geometry.recordSize);
     if (!disk.Seek(offset) ||
         ReadExactly(disk, record.data(), geometry.recordSize) != kErrorSuccess ||
-        ByteView(record.data(), record.size()).le32(0) != 0x454C4946 ||  // "FILE"
+        ByteView(record.data(), record.size()).le32(0) != kFileSignature ||
         !UndoUpdateSequence(record)) {
       return {};
     }
     const ByteView view(record.data(), record.size());
-    for (uint64_t at = view.le16(20); at + 8 <= view.size();) {
+    for (uint64_t at = view.le16(kFirstAttribute); at + 8 <= view.size();) {
       const uint32_t type = view.le32(at);
-      const uint32_t length = view.le32(at + 4);
+      const uint32_t length = view.le32(at + kAttrLength);
       if (type == kAttributeEnd || length == 0) break;
-      if (type == kAttributeVolumeName && view.u8(at + 8) == 0) {
-        const ByteView value = view.Sub(at + view.le16(at + 20), view.le32(at + 16));
+      if (type == kAttributeVolumeName && view.u8(at + kAttrNonResident) == 0) {
+        const ByteView value =
+            view.Sub(at + view.le16(at + kAttrValueOffset), view.le32(at + kAttrValueLength));
         std::u16string label;
         for (size_t i = 0; i + 1 < value.size() && label.size() < kMaxLabelUnits; i += 2) {
           label.push_back(static_cast<char16_t>(value.le16(i)));

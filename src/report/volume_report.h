@@ -14,7 +14,7 @@
 namespace skerry {
 
 // Lists the volume's system files through the ordinary listing and counts
-// every record while that listing loads the MFT, so the MFT is read once.
+// every record as the MFT streams by for that listing, so it is read once.
 // `volume` is constructed and not yet mounted; `settings` are left as they
 // were. Returns the listing's code: after a failure to mount, the output
 // holds only the title and the first heading.

@@ -1,51 +1,16 @@
 #pragma once
-// Decodes the records of a mounted volume's MFT, position by position, into
-// FileEntry values, and resolves their directory paths.
+// The listing's view of one record: a FileEntry filled from a record the
+// MFT's stream has just parsed.
 
 #include <cstdint>
-#include <ostream>
-#include <string>
 
-#include "filters/fs_filter.h"
 #include "ntfs/mft_record.h"
-#include "ntfs/ntfs_volume.h"
-#include "platform/errors.h"
 #include "scan/file_entry.h"
-#include "scan/path_resolver.h"
 
 namespace skerry {
 
-class EntryReader {
- public:
-  // `positionsAreRecordNumbers`: the MFT was loaded without a filter that
-  // drops records, so directory records can be taken from memory instead of
-  // being read from the disk again. `diagnostics`: where the record parser's
-  // diagnostic line goes (standard error when null).
-  EntryReader(NtfsVolume& volume, bool positionsAreRecordNumbers,
-              std::wostream* diagnostics = nullptr);
-  EntryReader(const EntryReader&) = delete;
-  EntryReader& operator=(const EntryReader&) = delete;
-
-  // Fills `entry` from the record at `position` of the MFT in memory. The
-  // caller passes `entry` with its name, path and runs empty. Returns
-  // kErrorInvalidAccess when the MFT is not loaded, kErrorNoMoreFiles past
-  // its last record, or the parser's code (kErrorFileCorrupt for a record
-  // whose structures reach beyond it), the entry then being left unfilled.
-  // With `wantPath`, the path of the entry's parent is resolved
-  // (ResolveEntryPath).
-  ErrorCode ReadEntry(uint32_t position, FileEntry& entry, bool wantPath, StreamFilter* observer);
-
-  // Sets the entry's path from its parent reference; false when the chain of
-  // parents broke and the path starts with the orphan marker
-  // (PathResolver::ResolveParent).
-  bool ResolveEntryPath(FileEntry& entry) {
-    return resolver_.ResolveParent(entry.parentReference, !entry.deleted, entry.path);
-  }
-
- private:
-  NtfsVolume& volume_;
-  MFTRecord record_;
-  PathResolver resolver_;
-};
+// Fills `entry` from `record`, parsed without error as record
+// `recordNumber`: every field but the path, which the entry keeps.
+void ReadEntry(const MFTRecord& record, uint64_t recordNumber, FileEntry& entry);
 
 }  // namespace skerry

@@ -5,13 +5,10 @@
 #include <vector>
 
 #include "filters/file_views.h"
+#include "ntfs/file_reference.h"
 #include "ntfs/run_entry.h"
 
 namespace skerry {
-
-// Path resolution takes a reference's record number from its low 40 bits; its
-// high 16 bits are the sequence number.
-inline constexpr uint64_t kRecordNumberMask = 0xFFFFFFFFFF;
 
 // The decoded form of one file record, as the listing prints it and as the
 // directory filters and the directory walk see a file. One entry is reused for
@@ -24,7 +21,6 @@ struct FileEntry final : FileDescription {
   uint64_t size = 0;        // low 48 bits of the last $DATA attribute's size
   uint32_t attributes = 0;  // $FILE_NAME flags; kFileNameDirectoryFlag marks a directory
   bool deleted = false;
-  bool neverUsed = false;  // a block of zeros: a slot the MFT never used
   bool sparse = false;
   std::u16string name;
   uint32_t parent = 0;  // low 32 bits of the parent reference
@@ -33,7 +29,7 @@ struct FileEntry final : FileDescription {
   uint32_t dataCount = 0;
   std::vector<RunEntry> runs;
   // The whole parent reference, sequence number included; the record number
-  // is its low 40 bits, wider than `parent`.
+  // is its low 48 bits (FileReference), wider than `parent`.
   uint64_t parentReference = 0;
   // What a timeline needs beyond the listing (timeline_fields.h).
   uint64_t recordNumber = 0;

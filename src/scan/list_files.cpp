@@ -54,21 +54,19 @@ class BodyFileWriter final : public EntryVisitor {
 ErrorCode ListFiles(NtfsVolume& volume, std::u16string_view physicalName,
                     const PartitionEntry& partition, const ScanSettings& settings,
                     std::wostream& output) {
-  FsFilter* loadFilter = settings.recordFilter.get();
-  if (ErrorCode error = volume.Mount(physicalName, partition, settings.separator, loadFilter)) {
+  EntryCollector collector(settings);
+  if (ErrorCode error = volume.Mount(physicalName, partition, settings.separator, &collector)) {
     return error;
   }
-  const bool positionsAreRecordNumbers = loadFilter == nullptr || !loadFilter->FiltersOnLoad();
-  return ListMountedVolume(volume, settings, positionsAreRecordNumbers, output);
+  return ListMountedVolume(volume, settings, collector, output);
 }
 
 ErrorCode ListMountedVolume(NtfsVolume& volume, const ScanSettings& settings,
-                            bool positionsAreRecordNumbers, std::wostream& output) {
+                            EntryCollector& collector, std::wostream& output) {
   ListingWriter listing(output, settings, volume);
   BodyFileWriter bodyFile(output, settings, volume);
   EntryVisitor& writer = settings.bodyFile ? static_cast<EntryVisitor&>(bodyFile) : listing;
-  const ErrorCode scan =
-      ScanEntries(volume, settings, positionsAreRecordNumbers, writer, volume.diagnosticStream());
+  const ErrorCode scan = ScanEntries(collector, settings, volume.separator(), writer);
   // An MFT cut short by the end of the disk lost more than a damaged record.
   if (volume.mftLoadError() != kErrorSuccess) return volume.mftLoadError();
   return scan;

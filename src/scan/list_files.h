@@ -9,11 +9,12 @@
 #include "ntfs/ntfs_volume.h"
 #include "ntfs/partition_entry.h"
 #include "platform/errors.h"
+#include "scan/entry_collector.h"
 
 namespace skerry {
 
 // Mounts `volume` (constructed, not yet mounted) on the disk `physicalName`
-// at `partition`, loading the MFT through the settings' record filter, and
+// at `partition`, streaming the MFT through the settings' record filter, and
 // lists it to `output`. The header is written just before the first line; a
 // volume on which nothing is selected writes nothing. Returns Mount's code
 // (nothing written), kErrorFileCorrupt when records could not be decoded (the
@@ -23,10 +24,8 @@ ErrorCode ListFiles(NtfsVolume& volume, std::u16string_view physicalName,
                     const PartitionEntry& partition, const ScanSettings& settings,
                     std::wostream& output);
 
-// Lists a volume that is already mounted. `positionsAreRecordNumbers` tells
-// whether the MFT was loaded without a filter that drops records, which lets
-// directory records come from memory rather than from the disk.
+// Lists a volume that is already mounted, its MFT streamed to `collector`.
 ErrorCode ListMountedVolume(NtfsVolume& volume, const ScanSettings& settings,
-                            bool positionsAreRecordNumbers, std::wostream& output);
+                            EntryCollector& collector, std::wostream& output);
 
 }  // namespace skerry

@@ -120,7 +120,7 @@ void ListingLineWriter::AppendColumns(const FileEntry& entry) {
     line_ += DecimalText(entry.runs.size()).View();
     line_ += L") ";
     for (const RunEntry& run : entry.runs) {
-      line_ += DecimalText(run.lcn).View();
+      line_ += DecimalText(run.lcn.value).View();
       line_.push_back(L'#');
       line_ += DecimalText(static_cast<int64_t>(run.byteLength / clusterSize_)).View();
       line_.push_back(L' ');

@@ -1,22 +1,19 @@
 #pragma once
 // The directory path of a file: the names of its parent directory's
 // ancestors below the root and the directory's own, each after the volume's
-// separator (\Windows\System32). Every directory's path is kept once built,
-// so a directory is read once per scan.
+// separator (\Windows\System32), built from the directory table that the
+// MFT's stream filled. Every directory's path is kept once built.
 
 #include <cstddef>
 #include <cstdint>
 #include <ostream>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
-#include "ntfs/mft_record.h"
-#include "ntfs/ntfs_volume.h"
-#include "platform/errors.h"
-#include "scan/record_source.h"
+#include "ntfs/directory_table.h"
+#include "scan/reference_index.h"
 
 namespace skerry {
 
@@ -33,9 +30,7 @@ inline constexpr std::u16string_view kOrphanMarker = u"$OrphanFiles";
 
 class PathResolver {
  public:
-  // Its parser writes no diagnostics: a directory is reread for every path
-  // through it, and its damage is told where the listing meets its record.
-  PathResolver(NtfsVolume& volume, bool positionsAreRecordNumbers);
+  PathResolver(const DirectoryTable& directories, char16_t separator);
   PathResolver(const PathResolver&) = delete;
   PathResolver& operator=(const PathResolver&) = delete;
 
@@ -51,7 +46,7 @@ class PathResolver {
   // damage. Each directory's own parent reference is judged by whether that
   // directory is in use. The root (record 5) is the only record that may be
   // its own parent. When a chain reaches anything else (a file, a free
-  // record, another sequence number, a record that cannot be read or parsed,
+  // record, another sequence number, a damaged record, one past the MFT,
   // a directory that is its own parent, a loop, more than kMaxPathDepth
   // levels), the path holds kOrphanMarker in place of what lies above, the
   // levels below the break are kept, and the result is false.
@@ -75,27 +70,27 @@ class PathResolver {
   };
 
   static bool Accepts(const Directory& directory, uint16_t sequenceNumber, bool childInUse);
-  // Reads record `recordNumber` into `level`, its name appended to names_;
-  // false when it cannot be located, read or parsed.
+  // Fills `level` from the directory record `recordNumber`, its name
+  // appended to names_; false when the table holds no usable directory there.
   bool ReadDirectory(uint64_t recordNumber, Level& level);
-  // Parses the bytes of record `recordNumber` into record_.
-  ErrorCode Parse(uint8_t* bytes, uint64_t recordNumber);
-  ErrorCode ReadNameFromExtension(uint64_t recordNumber);
   void KeepLastLevels(std::u16string& path) const;
+  // The cached directory `number`; null when none is.
+  const Directory* Cached(uint64_t number) const;
+  // The cached directory `number`, added empty when none is.
+  Directory& Cache(uint64_t number);
 
-  NtfsVolume& volume_;
-  RecordSource source_;
-  MFTRecord record_;
+  const DirectoryTable& directories_;
+  char16_t separator_;
   // Every record met on a chain, by record number; records that cannot be a
-  // parent are kept too, so that each is read once.
-  std::unordered_map<uint64_t, Directory> cache_;
+  // parent are kept too, so that each is looked up once.
+  std::vector<Directory> cache_;
+  ReferenceIndex cacheIndex_;  // record number -> position in cache_
   // The levels of the chain being resolved, from the parent up, with their
   // names back to back; kept between calls for their capacity.
   std::vector<Level> chain_;
   std::unordered_set<uint64_t> onChain_;
   std::u16string names_;
   std::u16string built_;
-  ByteBuffer list_;  // an attribute list being read
 };
 
 }  // namespace skerry

@@ -1,13 +1,14 @@
 #include "scan/scan_loop.h"
 
+#include <string>
+
 #include "filters/file_views.h"
-#include "scan/entry_reader.h"
+#include "scan/path_resolver.h"
 
 namespace skerry {
 namespace {
 
 constexpr uint32_t kAttributeSystem = 0x4;
-constexpr uint32_t kLastPosition = 0xFFFFFFFF;
 // Longer than any NTFS name, so that names never make the entry grow.
 constexpr size_t kNameCapacity = 256;
 
@@ -20,46 +21,46 @@ bool PassesAttributeSelection(const FileEntry& entry, uint32_t mask, bool showSt
          (entry.sparse && systemWanted);
 }
 
-ErrorCode ScanEntries(NtfsVolume& volume, const ScanSettings& settings,
-                      bool positionsAreRecordNumbers, EntryVisitor& visitor,
-                      std::wostream* diagnostics) {
+ErrorCode ScanEntries(EntryCollector& collector, const ScanSettings& settings, char16_t separator,
+                      EntryVisitor& visitor) {
   static const StandardInfoBlock kNoStandardInfo{};
   static const FileNameBlock kNoFileName{};
-  EntryReader reader(volume, positionsAreRecordNumbers, diagnostics);
-  StreamFilter observer;
-  const bool wantPath = settings.showDirectory || settings.hasDirectoryFilter || settings.bodyFile;
+  collector.directories().Finish();
+  PathResolver resolver(collector.directories(), separator);
+  const bool wantPath = EntryCollector::WantsPath(settings);
+  bool damaged = collector.damaged();
   FileEntry entry;
   entry.name.reserve(kNameCapacity);
-  bool damaged = false;
 
-  for (uint32_t position = 0; position != kLastPosition; ++position) {
-    entry.name.clear();
-    entry.path.clear();
-    entry.runs.clear();
-    // The path is resolved below, only for entries that can be printed, so
-    // that deleted records cost no directory reads.
-    const ErrorCode error = reader.ReadEntry(position, entry, false, &observer);
-    if (error == kErrorNoMoreFiles) break;
-    if (error == kErrorInvalidAccess) return error;
-    if (error != kErrorSuccess) {
-      damaged = true;
-      continue;
+  // A file in use whose chain of parents breaks lost part of its path, which
+  // is damage; a deleted file's broken chain is stale data.
+  if (wantPath) {
+    for (const EntryCollector::PathQuery& query : collector.pathQueries()) {
+      if (!resolver.ResolveParent(query.parentReference, query.inUse, entry.path) && query.inUse) {
+        damaged = true;
+      }
     }
-    // Zeros where $MFT's bitmap holds a record in use: a damaged run led there.
-    if (entry.neverUsed && volume.BitmapHoldsInUse(entry.recordNumber)) {
-      damaged = true;
-      continue;
+  }
+  const KeptEntries& kept = collector.kept();
+  // The entry keeps its path from one entry to the next: files of one
+  // directory, which mostly follow one another, resolve it once.
+  EntryCollector::PathQuery resolved;
+  bool haveResolved = false;
+  for (size_t i = 0; i < kept.size(); ++i) {
+    kept.Rehydrate(i, entry);
+    if (wantPath) {
+      const EntryCollector::PathQuery query{entry.parentReference, !entry.deleted};
+      if (!haveResolved || query.parentReference != resolved.parentReference ||
+          query.inUse != resolved.inUse) {
+        resolver.ResolveParent(query.parentReference, query.inUse, entry.path);
+        resolved = query;
+        haveResolved = true;
+      }
+    } else {
+      entry.path.clear();
     }
-    if ((entry.deleted && !settings.includeDeleted) || entry.name.empty()) continue;
-    // A file whose path could not be followed to the root is still listed,
-    // under the orphan marker; for a file in use, what it lost is reported (a
-    // deleted file's broken chain is stale data, not damage).
-    if (wantPath && !reader.ResolveEntryPath(entry) && !entry.deleted) damaged = true;
     if (settings.hasDirectoryFilter &&
         !settings.directoryFilter->Matches(kNoStandardInfo, kNoFileName, entry)) {
-      continue;
-    }
-    if (!PassesAttributeSelection(entry, settings.attributeMask, settings.showStreamCount)) {
       continue;
     }
     visitor.Visit(entry);

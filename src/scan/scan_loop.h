@@ -1,14 +1,13 @@
 #pragma once
-// The walk over a mounted volume's MFT that chooses which files a listing
-// prints: in-use records with a name, in the directories that the directory
-// filter accepts, with the attributes that the mask selects.
+// The walk over what the MFT's stream kept that prints a listing: paths
+// resolved from the directory table, the directory filter applied, entries
+// visited in MFT order.
 
 #include <cstdint>
-#include <ostream>
 
 #include "filters/scan_settings.h"
-#include "ntfs/ntfs_volume.h"
 #include "platform/errors.h"
+#include "scan/entry_collector.h"
 #include "scan/file_entry.h"
 
 namespace skerry {
@@ -24,13 +23,12 @@ class EntryVisitor {
 // or, with the stream-count column, a file of several streams or names.
 bool PassesAttributeSelection(const FileEntry& entry, uint32_t mask, bool showStreamCount);
 
-// Visits every selected entry of the MFT, in MFT order. A record that cannot
-// be decoded is passed over and the walk goes on, so that one damaged record
-// does not hide the rest of the volume; the walk then ends with
-// kErrorFileCorrupt. Otherwise 0, or kErrorInvalidAccess for a volume whose
-// MFT is not loaded.
-ErrorCode ScanEntries(NtfsVolume& volume, const ScanSettings& settings,
-                      bool positionsAreRecordNumbers, EntryVisitor& visitor,
-                      std::wostream* diagnostics = nullptr);
+// Visits every entry that `collector` kept and the directory filter accepts,
+// in MFT order, with its path when the settings want one. Returns
+// kErrorFileCorrupt when a record could not be decoded or the path of a file
+// in use could not be followed to the root (its entry is still visited,
+// under the orphan marker), else 0.
+ErrorCode ScanEntries(EntryCollector& collector, const ScanSettings& settings, char16_t separator,
+                      EntryVisitor& visitor);
 
 }  // namespace skerry

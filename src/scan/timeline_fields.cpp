@@ -3,14 +3,6 @@
 #include "platform/bytes.h"
 
 namespace skerry {
-namespace {
-
-// Offsets of the times inside the $FILE_NAME value.
-constexpr size_t kFnCreated = 8;
-constexpr size_t kFnMftChanged = 24;
-constexpr size_t kFnAccessed = 32;
-
-}  // namespace
 
 void FillTimelineFields(const MFTRecord& record, uint64_t recordNumber, FileEntry& entry) {
   const ByteView fileName(record.fileName.data(), record.fileName.size());

@@ -88,11 +88,6 @@ TEST(MultiFilter, SharedPredicateLivesUntilBothListsAreGone) {
   EXPECT_EQ(probe.tagAtDestruction, 654321);
 }
 
-TEST(StreamFilter, NamedStreamNoticeDoesNothing) {
-  StreamFilter filter;
-  EXPECT_FALSE(filter.OnNamedStream(u"file", u"stream", 0x48));
-}
-
 TEST(ScanSettings, DefaultsListEveryFileWithItsDirectory) {
   ScanSettings settings;
   EXPECT_EQ(settings.attributeMask, 0xFFFFFFFFu);

@@ -115,10 +115,10 @@ class SampleDisksTest : public ::testing::Test {
     ASSERT_EQ(volume.Mount(kDisk, entry, u'\\', nullptr), kErrorSuccess);
     const IstatData expected = IstatMft(image, entry.startSector);
     ASSERT_GT(expected.size, 0u);
-    EXPECT_EQ(volume.mftData().size() / volume.recordSize(), expected.size / volume.recordSize());
+    EXPECT_EQ(volume.mftRecordCount(), expected.size / volume.recordSize());
     std::vector<std::pair<uint64_t, uint64_t>> runs;
     for (const RunEntry& run : volume.mftRuns()) {
-      runs.emplace_back(run.lcn, run.byteLength / volume.clusterSize());
+      runs.emplace_back(run.lcn.value, run.byteLength / volume.clusterSize());
     }
     EXPECT_EQ(runs, expected.runs);
   }

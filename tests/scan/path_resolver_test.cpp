@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "ntfs/directory_table.h"
+#include "ntfs/mft_stream.h"
 #include "platform/bytes.h"
 #include "scan/test_volume.h"
 #include "support/record_builder.h"
@@ -19,8 +21,30 @@ using test::RecordBuilder;
 using test::TestVolume;
 using test::VolumeLayout;
 
-constexpr bool kFromDisk = false;
-constexpr bool kFromMemory = true;
+// Fills a directory table from the MFT's stream, as a listing does.
+class TableFiller final : public MftRecordConsumer {
+ public:
+  void Consume(uint64_t number, ErrorCode error, const MFTRecord& record,
+               AttributeReader& reader) override {
+    if (error == kErrorSuccess) table.Note(number, record, reader);
+  }
+  DirectoryTable table;
+};
+
+// Mounts the volume, its MFT streamed into a directory table, and resolves
+// paths from that table.
+class MountedResolver {
+ public:
+  explicit MountedResolver(TestVolume& volume) {
+    EXPECT_EQ(volume.Mount(&filler_), kErrorSuccess);
+    filler_.table.Finish();
+  }
+  PathResolver& resolver() { return resolver_; }
+
+ private:
+  TableFiller filler_;
+  PathResolver resolver_{filler_.table, u'\\'};
+};
 
 std::vector<uint8_t> Damaged(std::vector<uint8_t> record) {
   record[0] = 'B';
@@ -55,40 +79,20 @@ uint64_t Reference(uint64_t record, uint16_t sequenceNumber) {
   return record | uint64_t{sequenceNumber} << 48;
 }
 
-TEST(PathResolverTest, BuildsPathsFromTheRootDownAndReadsEachDirectoryOnce) {
+TEST(PathResolverTest, BuildsPathsFromTheRootDown) {
   TestVolume volume = WindowsTree();
-  ASSERT_EQ(volume.Mount(), kErrorSuccess);
-  PathResolver resolver(volume.volume(), kFromDisk);
+  MountedResolver mounted(volume);
+  PathResolver& resolver = mounted.resolver();
   std::u16string path = u"old";
-
-  const size_t before = volume.disk().reads.size();
-  ASSERT_TRUE(resolver.ResolveParent(31, kInUse, path));
-  EXPECT_EQ(path, u"\\Windows\\System32");
-  // System32, Windows and the root, one read each.
-  EXPECT_EQ(volume.disk().reads.size() - before, 3u);
-
-  const size_t cached = volume.disk().reads.size();
   for (const auto& [record, expected] : std::vector<std::pair<uint64_t, std::u16string>>{
-           {31, u"\\Windows\\System32"}, {30, u"\\Windows"}, {kRootRecord, u""}}) {
+           {31, u"\\Windows\\System32"},
+           {31, u"\\Windows\\System32"},
+           {30, u"\\Windows"},
+           {kRootRecord, u""},
+           {40, u"\\Users"}}) {
     ASSERT_TRUE(resolver.ResolveParent(record, kInUse, path));
     EXPECT_EQ(path, expected) << record;
   }
-  EXPECT_EQ(volume.disk().reads.size(), cached);
-
-  ASSERT_TRUE(resolver.ResolveParent(40, kInUse, path));
-  EXPECT_EQ(path, u"\\Users");
-  EXPECT_EQ(volume.disk().reads.size() - cached, 1u);
-}
-
-TEST(PathResolverTest, DirectoriesInMemoryAreNotReadFromTheDisk) {
-  TestVolume volume = WindowsTree();
-  ASSERT_EQ(volume.Mount(), kErrorSuccess);
-  PathResolver resolver(volume.volume(), kFromMemory);
-  const size_t before = volume.disk().reads.size();
-  std::u16string path;
-  ASSERT_TRUE(resolver.ResolveParent(31, kInUse, path));
-  EXPECT_EQ(path, u"\\Windows\\System32");
-  EXPECT_EQ(volume.disk().reads.size(), before);
 }
 
 // b (31) lies in a (30) by a reference that carries a's sequence number, 1.
@@ -112,22 +116,20 @@ TEST(PathResolverTest, ChainsBreakAtAnythingButAnInUseDirectoryOfTheSameSequence
        u"\\$OrphanFiles\\b"},
       {"its own parent", DirectoryRecord(u"a", 30), u"\\$OrphanFiles\\a\\b"},
   };
-  for (const bool inMemory : {kFromDisk, kFromMemory}) {
-    for (const Case& c : cases) {
-      SCOPED_TRACE(std::string(c.what) + (inMemory ? " (memory)" : " (disk)"));
-      TestVolume volume;
-      volume.Record(30, c.ancestor)
-          .Record(31, DirectoryRecord(u"b", Reference(30, 1)))
-          .Directory(32, u"c", 31);
-      ASSERT_EQ(volume.Mount(), kErrorSuccess);
-      PathResolver resolver(volume.volume(), inMemory);
-      const bool sound = c.expected == u"\\a\\b";
-      std::u16string path;
-      EXPECT_EQ(resolver.ResolveParent(31, kInUse, path), sound);
-      EXPECT_EQ(path, c.expected);
-      EXPECT_EQ(resolver.ResolveParent(32, kInUse, path), sound);
-      EXPECT_EQ(path, c.expected + u"\\c");
-    }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestVolume volume;
+    volume.Record(30, c.ancestor)
+        .Record(31, DirectoryRecord(u"b", Reference(30, 1)))
+        .Directory(32, u"c", 31);
+    MountedResolver mounted(volume);
+    PathResolver& resolver = mounted.resolver();
+    const bool sound = c.expected == u"\\a\\b";
+    std::u16string path;
+    EXPECT_EQ(resolver.ResolveParent(31, kInUse, path), sound);
+    EXPECT_EQ(path, c.expected);
+    EXPECT_EQ(resolver.ResolveParent(32, kInUse, path), sound);
+    EXPECT_EQ(path, c.expected + u"\\c");
   }
 }
 
@@ -135,15 +137,16 @@ TEST(PathResolverTest, ReferencesToNoDirectoryAndLoopsGiveTheMarker) {
   TestVolume volume;
   // a (30) and b (31) are each other's parent; c (32) lies in a.
   volume.Directory(30, u"a", 31).Directory(31, u"b", 30).Directory(32, u"c", 30);
-  ASSERT_EQ(volume.Mount(), kErrorSuccess);
-  PathResolver resolver(volume.volume(), kFromMemory);
+  MountedResolver mounted(volume);
+  PathResolver& resolver = mounted.resolver();
   std::u16string path;
   EXPECT_FALSE(resolver.ResolveParent(32, kInUse, path));
   EXPECT_EQ(path, u"\\$OrphanFiles\\b\\a\\c");
   EXPECT_FALSE(resolver.ResolveParent(31, kInUse, path));
   EXPECT_EQ(path, u"\\$OrphanFiles\\b");
-  // A record beyond every run of the MFT, and record 0, which is a file.
-  for (const uint64_t reference : {uint64_t{100000}, uint64_t{0}}) {
+  // A record beyond every run of the MFT, one whose number has bits above
+  // the 40th (record numbers are 48 bits wide), and record 0, which is a file.
+  for (const uint64_t reference : {uint64_t{100000}, (uint64_t{1} << 40) | 30, uint64_t{0}}) {
     EXPECT_FALSE(resolver.ResolveParent(reference, kInUse, path));
     EXPECT_EQ(path, u"\\$OrphanFiles");
   }
@@ -159,8 +162,8 @@ TEST(PathResolverTest, FilesNotInUseMayPassThroughDeletedDirectories) {
                         .RecordSequence(3)
                         .FileName(u"gone", kRootRecord)
                         .Build());
-  ASSERT_EQ(volume.Mount(), kErrorSuccess);
-  PathResolver resolver(volume.volume(), kFromMemory);
+  MountedResolver mounted(volume);
+  PathResolver& resolver = mounted.resolver();
   std::u16string path;
   EXPECT_TRUE(resolver.ResolveParent(Reference(30, 2), !kInUse, path));
   EXPECT_EQ(path, u"\\gone");
@@ -180,8 +183,8 @@ TEST(PathResolverTest, PathLongerThanWindowsAllowsKeepsItsLastLevels) {
     const std::u16string name = longName + static_cast<char16_t>(u'A' + k % 26);
     volume.Directory(kFirst + k, name, k == 0 ? kRootRecord : kFirst + k - 1);
   }
-  ASSERT_EQ(volume.Mount(), kErrorSuccess);
-  PathResolver resolver(volume.volume(), kFromMemory);
+  MountedResolver mounted(volume);
+  PathResolver& resolver = mounted.resolver();
   std::u16string path;
   ASSERT_TRUE(resolver.ResolveParent(kFirst + kDepth - 1, kInUse, path));
   EXPECT_LE(path.size(), kMaxPathLength);
@@ -195,7 +198,8 @@ TEST(PathResolverTest, PathLongerThanWindowsAllowsKeepsItsLastLevels) {
 }
 
 // 512-byte clusters and 1024-byte records: every record spans two clusters.
-// The MFT's first run ends in the middle of record 10.
+// The MFT's first run ends in the middle of record 10, and a stream buffer of
+// a record and a half splits every other record between two refills.
 TEST(PathResolverTest, RecordLargerThanAClusterIsReadWholeEvenAcrossTwoRuns) {
   VolumeLayout layout;
   layout.sectorsPerCluster = 1;
@@ -212,14 +216,15 @@ TEST(PathResolverTest, RecordLargerThanAClusterIsReadWholeEvenAcrossTwoRuns) {
   const std::vector<uint8_t> next = DirectoryRecord(u"next", 10);
   volume.disk().Write(partition + 300 * 512 + 512, next);
 
-  ASSERT_EQ(volume.volume().Mount(test::kTestDisk, volume.partition(), u'\\', nullptr),
+  TableFiller filler;
+  volume.volume().SetStreamBufferSize(1536);
+  ASSERT_EQ(volume.volume().Mount(test::kTestDisk, volume.partition(), u'\\', &filler),
             kErrorSuccess);
-  for (const bool inMemory : {kFromDisk, kFromMemory}) {
-    PathResolver resolver(volume.volume(), inMemory);
-    std::u16string path;
-    ASSERT_TRUE(resolver.ResolveParent(11, kInUse, path));
-    EXPECT_EQ(path, u"\\split\\next") << inMemory;
-  }
+  filler.table.Finish();
+  PathResolver resolver(filler.table, u'\\');
+  std::u16string path;
+  ASSERT_TRUE(resolver.ResolveParent(11, kInUse, path));
+  EXPECT_EQ(path, u"\\split\\next");
 }
 
 // 4096-byte clusters hold four records; a run of 2 clusters holds records 0 to 7.
@@ -228,18 +233,59 @@ TEST(PathResolverTest, RecordAtTheFirstClusterAfterARunIsInTheNextRun) {
   layout.mftRuns = {MftRun{10, 2}, MftRun{50, 2}};
   TestVolume volume(layout);
   volume.Directory(8, u"eight", kRootRecord).Directory(7, u"seven", 8);
-  ASSERT_EQ(volume.Mount(), kErrorSuccess);
-  PathResolver resolver(volume.volume(), kFromDisk);
+  MountedResolver mounted(volume);
+  PathResolver& resolver = mounted.resolver();
   std::u16string path;
   ASSERT_TRUE(resolver.ResolveParent(7, kInUse, path));
   EXPECT_EQ(path, u"\\eight\\seven");
-  // Record 8 was read from the second run's first cluster.
-  const uint64_t partition = uint64_t{layout.startSector} * 512;
-  bool readSecondRun = false;
-  for (const test::ReadCall& read : volume.disk().reads) {
-    readSecondRun |= read.offset == partition + 50 * 4096;
-  }
-  EXPECT_TRUE(readSecondRun);
+}
+
+// An attribute list of one entry: the $FILE_NAME lies in record `holder`.
+std::vector<uint8_t> NameListedIn(uint64_t holder) {
+  std::vector<uint8_t> entry(32, 0);
+  StoreLe32(entry.data(), 0x30);
+  StoreLe16(entry.data() + 4, 32);
+  StoreLe64(entry.data() + 16, holder);
+  return entry;
+}
+
+// A directory record without a $FILE_NAME, whose list names `holder`.
+std::vector<uint8_t> DirectoryNamedElsewhere(uint64_t holder) {
+  return RecordBuilder()
+      .DirectoryRecord(true)
+      .StandardInformation(1, 0x10)
+      .Resident(0x20, NameListedIn(holder))
+      .Build();
+}
+
+// An extension record of `base` that holds a directory's $FILE_NAME.
+std::vector<uint8_t> NameExtension(uint64_t base, const std::u16string& name) {
+  std::vector<uint8_t> record =
+      RecordBuilder().FileName(name, kRootRecord, test::kDirectoryFlag).Build();
+  StoreLe64(record.data() + 32, base);
+  return record;
+}
+
+// A directory whose attributes outgrew its record takes its name from the
+// extension record its attribute list names, before or after it in the MFT;
+// a record that belongs to another base gives no name.
+TEST(PathResolverTest, DirectoryNamedInAnExtensionRecord) {
+  TestVolume volume;
+  volume.Record(30, DirectoryNamedElsewhere(31))
+      .Record(31, NameExtension(30, u"later"))
+      .Record(40, NameExtension(41, u"earlier"))
+      .Record(41, DirectoryNamedElsewhere(40))
+      .Record(50, DirectoryNamedElsewhere(51))
+      .Record(51, NameExtension(52, u"foreign"));
+  MountedResolver mounted(volume);
+  PathResolver& resolver = mounted.resolver();
+  std::u16string path;
+  ASSERT_TRUE(resolver.ResolveParent(30, kInUse, path));
+  EXPECT_EQ(path, u"\\later");
+  ASSERT_TRUE(resolver.ResolveParent(41, kInUse, path));
+  EXPECT_EQ(path, u"\\earlier");
+  EXPECT_FALSE(resolver.ResolveParent(50, kInUse, path));
+  EXPECT_EQ(path, u"\\$OrphanFiles");
 }
 
 }  // namespace

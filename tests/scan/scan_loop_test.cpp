@@ -30,11 +30,25 @@ class RecordingVisitor : public EntryVisitor {
 
 std::vector<std::u16string> Scan(TestVolume& volume, const ScanSettings& settings,
                                  ErrorCode expected = kErrorSuccess) {
-  EXPECT_EQ(volume.Mount(), kErrorSuccess);
+  EntryCollector collector(settings);
+  EXPECT_EQ(volume.Mount(&collector), kErrorSuccess);
   RecordingVisitor visitor;
-  EXPECT_EQ(ScanEntries(volume.volume(), settings, true, visitor), expected);
+  EXPECT_EQ(ScanEntries(collector, settings, u'\\', visitor), expected);
   return visitor.names;
 }
+
+// Reads the entries of chosen records as the stream passes them.
+class EntryRecorder final : public MftRecordConsumer {
+ public:
+  void Consume(uint64_t number, ErrorCode error, const MFTRecord& record,
+               AttributeReader&) override {
+    if (error == kErrorSuccess && number >= 30) {
+      entries.emplace_back();
+      ReadEntry(record, number, entries.back());
+    }
+  }
+  std::vector<FileEntry> entries;
+};
 
 TEST(AttributeSelectionTest, MaskStreamCountAndSystemRule) {
   struct Case {
@@ -75,10 +89,10 @@ TEST(AttributeSelectionTest, MaskStreamCountAndSystemRule) {
   }
 }
 
-TEST(EntryReaderTest, DecodesTheRecordAtAPosition) {
+TEST(EntryReaderTest, DecodesAStreamedRecord) {
   TestVolume volume;
   // Parent reference with sequence number 3 and record 0x1'0000'0040: the
-  // entry keeps the low 32 bits, resolution takes the low 40.
+  // entry keeps the low 32 bits, resolution takes the low 48.
   constexpr uint64_t kParent = (uint64_t{3} << 48) | 0x0100000040;
   volume.Record(30, RecordBuilder()
                         .StandardInformation(1000, 0x20)
@@ -88,11 +102,11 @@ TEST(EntryReaderTest, DecodesTheRecordAtAPosition) {
                         .NonResidentData(test::EncodeRunList({{3, 40}}), 0xABCD000000001234)
                         .Build());
   volume.Record(31, RecordBuilder().InUse(false).FileName(u"gone.txt").Build());
-  ASSERT_EQ(volume.Mount(), kErrorSuccess);
-  EntryReader reader(volume.volume(), true);
-  StreamFilter observer;
-  FileEntry entry;
-  ASSERT_EQ(reader.ReadEntry(30, entry, false, &observer), kErrorSuccess);
+  EntryRecorder recorder;
+  ASSERT_EQ(volume.Mount(&recorder), kErrorSuccess);
+  ASSERT_EQ(recorder.entries.size(), 2u);
+  const FileEntry& entry = recorder.entries[0];
+  EXPECT_EQ(entry.recordNumber, 30u);
   EXPECT_EQ(entry.created, 999u);
   EXPECT_EQ(entry.modified, 1000u);
   EXPECT_EQ(entry.mftChanged, 1001u);
@@ -105,30 +119,12 @@ TEST(EntryReaderTest, DecodesTheRecordAtAPosition) {
   EXPECT_EQ(entry.dataCount, 2u);
   EXPECT_EQ(entry.size, 0x000000001234u);  // the unnamed stream's, low 48 bits
   ASSERT_EQ(entry.runs.size(), 1u);
-  EXPECT_EQ(entry.runs[0].lcn, 40);
+  EXPECT_EQ(entry.runs[0].lcn.value, 40);
   EXPECT_FALSE(entry.deleted);
 
-  FileEntry deleted;
-  ASSERT_EQ(reader.ReadEntry(31, deleted, false, &observer), kErrorSuccess);
+  const FileEntry& deleted = recorder.entries[1];
   EXPECT_TRUE(deleted.deleted);
   EXPECT_EQ(deleted.name, u"gone.txt");
-}
-
-TEST(EntryReaderTest, PositionsEndAtTheLastRecordOfTheMft) {
-  TestVolume volume;
-  volume.File(30, u"last.txt", kRootRecord);
-  ASSERT_EQ(volume.Mount(), kErrorSuccess);
-  ASSERT_EQ(volume.volume().mftData().size(), 31u * 1024);
-  EntryReader reader(volume.volume(), true);
-  FileEntry entry;
-  EXPECT_EQ(reader.ReadEntry(30, entry, true, nullptr), kErrorSuccess);
-  EXPECT_EQ(entry.name, u"last.txt");
-  EXPECT_EQ(reader.ReadEntry(31, entry, true, nullptr), kErrorNoMoreFiles);
-  EXPECT_EQ(reader.ReadEntry(0xFFFFFFFF, entry, true, nullptr), kErrorNoMoreFiles);
-
-  NtfsVolume unmounted;
-  EntryReader idle(unmounted, true);
-  EXPECT_EQ(idle.ReadEntry(0, entry, false, nullptr), kErrorInvalidAccess);
 }
 
 TEST(ScanEntriesTest, PassesOverFreeAndNamelessRecords) {
@@ -174,29 +170,28 @@ TEST(ScanEntriesTest, DamagedRecordDoesNotHideTheRestOfTheVolume) {
 // parser's line about it is written once, to the stream it is given, however
 // many files below it need their path.
 TEST(ScanEntriesTest, DamagedDirectoryIsToldOfOnce) {
-  for (bool inMemory : {true, false}) {
-    TestVolume volume;
-    volume.Record(30, RecordBuilder()
-                          .StandardInformation(1, 0x10, 40)
-                          .FileName(u"dir", kRootRecord, 0x10000000)
-                          .Build());
-    for (uint64_t record = 31; record < 36; ++record) volume.File(record, u"f", 30);
-    ASSERT_EQ(volume.Mount(), kErrorSuccess);
-    ScanSettings settings;
-    settings.showDirectory = true;
-    RecordingVisitor visitor;
-    std::wostringstream diagnostics;
-    EXPECT_EQ(ScanEntries(volume.volume(), settings, inMemory, visitor, &diagnostics),
-              kErrorFileCorrupt);
-    EXPECT_EQ(visitor.names.size(), 7u);
-    EXPECT_EQ(diagnostics.str(), L"Error Attribute bufferSize=40 expect min size of 48\n");
-  }
+  TestVolume volume;
+  volume.Record(30, RecordBuilder()
+                        .StandardInformation(1, 0x10, 40)
+                        .FileName(u"dir", kRootRecord, 0x10000000)
+                        .Build());
+  for (uint64_t record = 31; record < 36; ++record) volume.File(record, u"f", 30);
+  std::wostringstream diagnostics;
+  volume.Unmounted().SetDiagnosticStream(&diagnostics);
+  ScanSettings settings;
+  settings.showDirectory = true;
+  EntryCollector collector(settings);
+  ASSERT_EQ(volume.volume().Mount(test::kTestDisk, volume.partition(), u'\\', &collector),
+            kErrorSuccess);
+  RecordingVisitor visitor;
+  EXPECT_EQ(ScanEntries(collector, settings, u'\\', visitor), kErrorFileCorrupt);
+  EXPECT_EQ(visitor.names.size(), 7u);
+  EXPECT_EQ(diagnostics.str(), L"Error Attribute bufferSize=40 expect min size of 48\n");
 }
 
-// Directory records come from the MFT in memory when it was loaded whole and
-// from the disk otherwise; the listing is the same either way, damaged and
-// looping directories included.
-TEST(ScanEntriesTest, DirectoriesFromMemoryOrFromTheDiskGiveTheSameListing) {
+// Paths come from the directory table alone, damaged and looping directories
+// included.
+TEST(ScanEntriesTest, BrokenChainsListUnderTheOrphanMarker) {
   TestVolume volume;
   volume.Directory(30, u"a", kRootRecord)
       .Directory(31, u"b", 30)
@@ -208,19 +203,15 @@ TEST(ScanEntriesTest, DirectoriesFromMemoryOrFromTheDiskGiveTheSameListing) {
       .Directory(37, u"loop-y", 36)
       .File(38, u"looped.txt", 36)
       .File(39, u"orphan.txt", 5000);
-  ASSERT_EQ(volume.Mount(), kErrorSuccess);
   ScanSettings settings;
-  std::wostringstream fromMemory;
-  std::wostringstream fromDisk;
-  EXPECT_EQ(ListMountedVolume(volume.volume(), settings, true, fromMemory), kErrorFileCorrupt);
-  const size_t before = volume.disk().reads.size();
-  EXPECT_EQ(ListMountedVolume(volume.volume(), settings, false, fromDisk), kErrorFileCorrupt);
-  EXPECT_GT(volume.disk().reads.size(), before);
-  EXPECT_EQ(fromMemory.str(), fromDisk.str());
+  EntryCollector collector(settings);
+  ASSERT_EQ(volume.Mount(&collector), kErrorSuccess);
+  std::wostringstream listing;
+  EXPECT_EQ(ListMountedVolume(volume.volume(), settings, collector, listing), kErrorFileCorrupt);
   // Whatever lies above a broken chain shows as the orphan marker. loop-x's
   // line resolves its parent loop-y first; the chain closes at loop-x, which
   // then heads it below the marker.
-  EXPECT_EQ(fromMemory.str(),
+  EXPECT_EQ(listing.str(),
             L"Path\n\\$MFT\n\\.\n\\a\n\\a\\b\n\\a\\b\\in-b.txt\n"
             L"\\$OrphanFiles\\under-damaged\n\\$OrphanFiles\\under-damaged\\deep.txt\n"
             L"\\$OrphanFiles\\loop-x\\loop-y\\loop-x\n\\$OrphanFiles\\loop-x\\loop-y\n"

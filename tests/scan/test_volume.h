@@ -80,10 +80,11 @@ class TestVolume {
     volume_ = std::make_unique<NtfsVolume>(opener_);
     return *volume_;
   }
-  // Builds the disk and mounts a fresh volume on it.
-  ErrorCode Mount(FsFilter* loadFilter = nullptr) {
+  // Builds the disk and mounts a fresh volume on it, its MFT streamed to
+  // `consumer`.
+  ErrorCode Mount(MftRecordConsumer* consumer = nullptr) {
     Unmounted();
-    return volume_->Mount(kTestDisk, partition_, u'\\', loadFilter);
+    return volume_->Mount(kTestDisk, partition_, u'\\', consumer);
   }
 
   VolumeBuilder& builder() { return builder_; }

@@ -1,0 +1,87 @@
+#include "ntfs/directory_table.h"
+
+#include <algorithm>
+
+#include "ntfs/attribute_list.h"
+#include "ntfs/file_reference.h"
+#include "platform/bytes.h"
+
+namespace skerry {
+namespace {
+
+// The root directory: the one record that is its own parent.
+constexpr uint64_t kRootRecord = 5;
+
+template <typename T>
+const T* FindByNumber(const std::vector<T>& records, uint64_t number) {
+  const auto at = std::lower_bound(records.begin(), records.end(), number,
+                                   [](const T& record, uint64_t n) { return record.number < n; });
+  return at != records.end() && at->number == number ? &*at : nullptr;
+}
+
+uint64_t ParentOf(const FileNameBlock& fileName) {
+  return ByteView(fileName.data(), fileName.size()).le64(kFnParent);
+}
+
+}  // namespace
+
+bool DirectoryTable::Usable(uint64_t number, uint64_t parentReference) {
+  return number != kRootRecord || FileReference{parentReference}.RecordNumber() == kRootRecord;
+}
+
+uint32_t DirectoryTable::AppendName(const FileNameBlock& fileName, uint8_t& length) {
+  const auto start = static_cast<uint32_t>(names_.size());
+  length = NameLength(fileName);
+  for (size_t i = 0; i < length; ++i) names_.push_back(NameUnit(fileName, i));
+  return start;
+}
+
+void DirectoryTable::Note(uint64_t number, const MFTRecord& record, AttributeReader& reader) {
+  if (record.neverUsed) return;
+  const uint64_t owner = FileReference{BaseRecordReference(record.Bytes())}.RecordNumber();
+  if (owner != 0 && record.fileNameCount > 0) {
+    ExtensionName extension;
+    extension.number = number;
+    extension.owner = owner;
+    extension.parentReference = ParentOf(record.fileName);
+    extension.nameStart = AppendName(record.fileName, extension.nameLength);
+    extensions_.push_back(extension);
+  }
+  // A file is never a parent, whatever it holds.
+  if (!record.directoryRecord) return;
+  DirectoryRecord directory;
+  directory.number = number;
+  directory.inUse = record.inUse;
+  directory.sequenceNumber = record.sequenceNumber;
+  if (record.fileNameCount > 0) {
+    directory.parentReference = ParentOf(record.fileName);
+    directory.nameStart = AppendName(record.fileName, directory.nameLength);
+    directory.usable = Usable(number, directory.parentReference);
+  } else if (uint64_t extension = 0; FindNameExtension(record, number, reader, list_, extension)) {
+    pending_.push_back(Pending{directories_.size(), extension});
+  }
+  directories_.push_back(directory);
+}
+
+void DirectoryTable::Finish() {
+  for (const Pending& pending : pending_) {
+    DirectoryRecord& directory = directories_[pending.directory];
+    const ExtensionName* extension = FindByNumber(extensions_, pending.extension);
+    // A name taken from a record that does not belong to this one would be
+    // another file's.
+    if (extension == nullptr || extension->owner != directory.number) continue;
+    directory.parentReference = extension->parentReference;
+    directory.nameStart = extension->nameStart;
+    directory.nameLength = extension->nameLength;
+    directory.usable = Usable(directory.number, directory.parentReference);
+  }
+  pending_.clear();
+  extensions_.clear();
+  extensions_.shrink_to_fit();
+}
+
+const DirectoryRecord* DirectoryTable::Find(uint64_t number) const {
+  return FindByNumber(directories_, number);
+}
+
+}  // namespace skerry

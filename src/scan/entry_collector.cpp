@@ -1,0 +1,58 @@
+#include "scan/entry_collector.h"
+
+#include "scan/entry_reader.h"
+#include "scan/scan_loop.h"
+
+namespace skerry {
+namespace {
+
+// Longer than any NTFS name, so that names never make the entry grow.
+constexpr size_t kNameCapacity = 256;
+
+}  // namespace
+
+EntryCollector::EntryCollector(const ScanSettings& settings)
+    : settings_(settings),
+      loadFilter_(settings.recordFilter->FiltersOnLoad() ? settings.recordFilter.get() : nullptr),
+      wantPath_(WantsPath(settings)),
+      kept_(settings.showTime || settings.showSize || settings.showAttributes ||
+                settings.showStreamCount || settings.showNameCount || settings.bodyFile,
+            settings.bodyFile, settings.showVcn) {
+  entry_.name.reserve(kNameCapacity);
+}
+
+void EntryCollector::Consume(uint64_t number, ErrorCode error, const MFTRecord& record,
+                             AttributeReader& reader) {
+  if (error != kErrorSuccess) {
+    damaged_ = true;
+    return;
+  }
+  const bool offered =
+      loadFilter_ == nullptr || loadFilter_->Matches(record.standardInfo, record.fileName, record);
+  // A record the filter takes must be listed whole: a stream name outside it
+  // is damage.
+  const bool listable = offered && !record.streamNameOutside;
+  if (offered && !listable) damaged_ = true;
+  if (listable) ReadEntry(record, number, entry_);
+  directories_.Note(number, record, reader);
+  if (!listable || (entry_.deleted && !settings_.includeDeleted) || entry_.name.empty()) return;
+  // A file whose path cannot be followed to the root is listed under the
+  // orphan marker, and what it lost is reported, whether it is printed or not.
+  // Files of one directory mostly follow one another: the last query is
+  // looked at before the map.
+  const PathQuery query{entry_.parentReference, !entry_.deleted};
+  if (wantPath_ && (pathQueries_.empty() || query.parentReference != lastQuery_.parentReference ||
+                    query.inUse != lastQuery_.inUse)) {
+    const uint32_t use = query.inUse ? 2 : 1;
+    uint32_t& seen = queried_.Insert(query.parentReference, 0);
+    if ((seen & use) == 0) {
+      seen |= use;
+      pathQueries_.push_back(query);
+    }
+    lastQuery_ = query;
+  }
+  if (!PassesAttributeSelection(entry_, settings_.attributeMask, settings_.showStreamCount)) return;
+  kept_.Add(entry_);
+}
+
+}  // namespace skerry

@@ -1,0 +1,65 @@
+#pragma once
+// What a listing gathers while the MFT's records stream by: the directory
+// table for paths, the entries that may be printed (those that pass what can
+// be decided before their path is known), the parent references whose paths
+// must be resolved, and whether a record was damaged.
+
+#include <cstdint>
+#include <vector>
+
+#include "filters/scan_settings.h"
+#include "ntfs/directory_table.h"
+#include "ntfs/mft_stream.h"
+#include "scan/file_entry.h"
+#include "scan/kept_entries.h"
+#include "scan/reference_index.h"
+
+namespace skerry {
+
+class EntryCollector final : public MftRecordConsumer {
+ public:
+  // Whether a listing with `settings` shows or tests paths.
+  static bool WantsPath(const ScanSettings& settings) {
+    return settings.showDirectory || settings.hasDirectoryFilter || settings.bodyFile;
+  }
+
+  explicit EntryCollector(const ScanSettings& settings);
+  EntryCollector(const EntryCollector&) = delete;
+  EntryCollector& operator=(const EntryCollector&) = delete;
+
+  // A record that could not be decoded is passed over and marks the scan
+  // damaged. Every decoded record goes to the directory table and is offered
+  // to the settings' record filter (the volume report counts them there);
+  // one that passes it, is in use (or deleted, with -e), has a name and
+  // passes the attribute selection is kept.
+  void Consume(uint64_t number, ErrorCode error, const MFTRecord& record,
+               AttributeReader& reader) override;
+
+  // A parent reference to resolve, and whether the file that holds it is in use.
+  struct PathQuery {
+    uint64_t parentReference = 0;
+    bool inUse = false;
+  };
+
+  DirectoryTable& directories() { return directories_; }
+  const KeptEntries& kept() const { return kept_; }
+  // The first query of each reference and use, in MFT order: resolving them
+  // in this order fills the path cache as a walk over every record would.
+  const std::vector<PathQuery>& pathQueries() const { return pathQueries_; }
+  bool damaged() const { return damaged_; }
+
+ private:
+  const ScanSettings& settings_;
+  FsFilter* loadFilter_;
+  bool wantPath_;
+  DirectoryTable directories_;
+  KeptEntries kept_;
+  FileEntry entry_;
+  std::vector<PathQuery> pathQueries_;
+  PathQuery lastQuery_;
+  // By parent reference: bit 0 set once queried for a file not in use, bit 1 in use.
+  ReferenceIndex queried_;
+  bool damaged_ = false;
+};
+
+}  // namespace skerry

@@ -1,0 +1,62 @@
+#pragma once
+// A map from 64-bit keys (record numbers, file references) to 32-bit values,
+// kept in one flat array probed in place: a lookup costs one cache line in
+// the common case, where a node-based map costs one per node. Memory grows
+// with the keys held, never with the volume's records.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace skerry {
+
+class ReferenceIndex {
+ public:
+  // The value of `key`; null when it has none. Valid until the next Insert.
+  const uint32_t* Find(uint64_t key) const {
+    if (slots_.empty()) return nullptr;
+    const Slot& slot = slots_[Probe(key)];
+    return slot.used ? &slot.value : nullptr;
+  }
+  // The value of `key`, which gets `value` when it has none. Valid until the
+  // next Insert.
+  uint32_t& Insert(uint64_t key, uint32_t value) {
+    if (2 * (used_ + 1) > slots_.size()) Grow();
+    Slot& slot = slots_[Probe(key)];
+    if (!slot.used) {
+      slot = Slot{key, value, true};
+      ++used_;
+    }
+    return slot.value;
+  }
+
+ private:
+  struct Slot {
+    uint64_t key = 0;
+    uint32_t value = 0;
+    bool used = false;
+  };
+  static constexpr size_t kFirstCapacity = 1024;  // a power of two
+
+  // The slot of `key`, or the empty one where it would go (linear probing;
+  // the array is at most half full).
+  size_t Probe(uint64_t key) const {
+    const size_t mask = slots_.size() - 1;
+    size_t at = static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+    while (slots_[at].used && slots_[at].key != key) at = (at + 1) & mask;
+    return at;
+  }
+  void Grow() {
+    std::vector<Slot> old(slots_.empty() ? kFirstCapacity : 2 * slots_.size());
+    old.swap(slots_);
+    used_ = 0;
+    for (const Slot& slot : old) {
+      if (slot.used) Insert(slot.key, slot.value);
+    }
+  }
+
+  std::vector<Slot> slots_;
+  size_t used_ = 0;
+};
+
+}  // namespace skerry
