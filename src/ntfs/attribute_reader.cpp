@@ -11,8 +11,10 @@
 namespace skerry {
 namespace {
 
-// ReadClusters takes a 32-bit count; a longer run is refused, not truncated.
-constexpr uint64_t kMaxRunRead = 0xFFFFFFFF;
+// ReadClusters takes a 32-bit count: a longer run (the MFT of a volume with
+// millions of files is often one run of several GiB) is read in pieces of
+// this many bytes at most, each a whole number of clusters.
+constexpr uint64_t kMaxPieceBytes = uint64_t{1} << 30;
 
 uint64_t RunListStart(ByteView record, uint32_t attribute) {
   const uint64_t start = uint64_t{attribute} + record.le16(attribute + kAttrRunListOffset);
@@ -50,7 +52,6 @@ ErrorCode AttributeReader::Read(ByteView record, uint32_t attributeOffset, Clust
     DecodedRun run;
     while (remaining > 0 && reader.Next(run)) {
       const uint64_t take = std::min(run.byteLength, remaining);
-      if (take > kMaxRunRead) return kErrorFileTooLarge;
       const uint64_t clustersInUse = (take + clusterSize_ - 1) / clusterSize_;
       if (runs != nullptr) runs->push_back(RunEntry{run.lcn, clustersInUse * clusterSize_});
       if (out.size() > maxData) return kErrorNotEnoughMemory;
@@ -59,15 +60,26 @@ ErrorCode AttributeReader::Read(ByteView record, uint32_t attributeOffset, Clust
       // the next run to be refused, and no more.
       const uint64_t room = maxData - out.size();
       const uint64_t count = take > room ? room + 1 : take;
-      if (ErrorCode error = ReadClusters(run.lcn, out, static_cast<uint32_t>(count))) {
-        return error;
-      }
+      if (ErrorCode error = ReadRun(run.lcn, out, count)) return error;
       remaining -= take;
     }
     return kErrorSuccess;
   } catch (const ByteRangeError&) {
     throw BlockException();
   }
+}
+
+ErrorCode AttributeReader::ReadRun(Lcn lcn, ClusterSink& out, uint64_t byteCount) {
+  const uint64_t pieceBytes = kMaxPieceBytes / clusterSize_ * clusterSize_;
+  while (byteCount > pieceBytes) {
+    if (ErrorCode error = ReadClusters(lcn, out, static_cast<uint32_t>(pieceBytes))) return error;
+    byteCount -= pieceBytes;
+    if (__builtin_add_overflow(lcn.value, static_cast<int64_t>(pieceBytes / clusterSize_),
+                               &lcn.value)) {
+      return kErrorArithmeticOverflow;
+    }
+  }
+  return ReadClusters(lcn, out, static_cast<uint32_t>(byteCount));
 }
 
 ErrorCode AttributeReader::ReadClusters(Lcn lcn, ClusterSink& out, uint32_t byteCount) {

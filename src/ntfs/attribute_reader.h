@@ -16,7 +16,8 @@
 
 namespace skerry {
 
-// The cap of a read that no smaller cap bounds: the 32-bit count of a read.
+// The cap of a read that keeps what it reads and that no smaller cap bounds:
+// 4 GiB, far beyond any attribute list or bitmap a sound volume holds.
 inline constexpr uint64_t kMaxAttributeData = 0xFFFFFFFF;
 
 class AttributeReader {
@@ -31,7 +32,7 @@ class AttributeReader {
   // non-resident attribute is read up to its data size (never its
   // allocation beyond it), and `runs`, when given, then holds the runs read,
   // the last one cut to the clusters in use. Returns kErrorNotEnoughMemory
-  // past `maxData`, kErrorFileTooLarge for a run of 4 GiB or more,
+  // past `maxData`,
   // kErrorInvalidParameter without a cluster size, or a read's code; raises
   // BlockException when the attribute's header or run list leaves the record.
   ErrorCode Read(ByteView record, uint32_t attributeOffset, ClusterSink& out, uint64_t maxData,
@@ -40,6 +41,9 @@ class AttributeReader {
                  std::vector<RunEntry>* runs = nullptr);
 
  private:
+  // Reads `byteCount` bytes from cluster `lcn` onward into `out`, in pieces
+  // that a 32-bit count can ask for.
+  ErrorCode ReadRun(Lcn lcn, ClusterSink& out, uint64_t byteCount);
   // Reads `byteCount` bytes from cluster `lcn` onward into `out`. Returns
   // kErrorHandleEof when the disk returns no bytes before the count is reached.
   ErrorCode ReadClusters(Lcn lcn, ClusterSink& out, uint32_t byteCount);

@@ -38,7 +38,8 @@ ErrorCode ReadMftData(ByteView record, AttributeReader& reader, MftStream& strea
                       std::vector<RunEntry>& runs) {
   try {
     for (uint32_t at = 0; FindNextAttribute(record, kAttributeData, at);) {
-      if (ErrorCode error = reader.Read(record, at, stream, kMaxAttributeData, &runs)) return error;
+      // The stream keeps no record's bytes, so the MFT's size bounds no memory.
+      if (ErrorCode error = reader.Read(record, at, stream, UINT64_MAX, &runs)) return error;
     }
     return kErrorSuccess;
   } catch (const BlockException&) {

@@ -39,8 +39,8 @@ class NtfsVolume {
   // MFT's records to `consumer`. kErrorInvalidParameter when record 0 has no
   // "FILE" signature; kErrorBadDevice when it is not "$MFT";
   // kErrorDiskCorrupt when it is damaged or has no $DATA that holds a
-  // record; kErrorNotEnoughMemory for an MFT of 4 GiB or more or when the
-  // consumer runs out of memory. A disk that
+  // record; kErrorNotEnoughMemory when the consumer runs out of memory. A
+  // disk that
   // ends inside the MFT's data, runs that end before its data size and a
   // data size that ends inside a record are a success with the whole
   // records read (see mftLoadError); records already handed over are not

@@ -265,7 +265,11 @@ TEST_F(NtfsVolumeTest, HostileMftSizeCostsOnlyWhatTheDiskHolds) {
           .FileName(u"$MFT")
           .NonResidentData(EncodeRunList({{uint64_t{1} << 30, 4}}), uint64_t{1} << 40)
           .Build());
-  EXPECT_EQ(Mount(builder), kErrorFileTooLarge);
+  // One run longer than a read can ask for (the MFT of a volume with
+  // millions of files) is read in pieces, here up to the disk's end.
+  EXPECT_EQ(Mount(builder), kErrorSuccess);
+  EXPECT_EQ(volume->mftLoadError(), kErrorHandleEof);
+  for (const test::ReadCall& call : disk->reads) EXPECT_LE(call.requested, 16u << 20);
 }
 
 // Damage anywhere in the boot sector or in record 0 ends the mount with a
