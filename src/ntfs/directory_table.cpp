@@ -9,9 +9,6 @@
 namespace skerry {
 namespace {
 
-// The root directory: the one record that is its own parent.
-constexpr uint64_t kRootRecord = 5;
-
 template <typename T>
 const T* FindByNumber(const std::vector<T>& records, uint64_t number) {
   const auto at = std::lower_bound(records.begin(), records.end(), number,

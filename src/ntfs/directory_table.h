@@ -16,6 +16,9 @@
 
 namespace skerry {
 
+// The root directory: the one record that is its own parent.
+inline constexpr uint64_t kRootRecord = 5;
+
 struct DirectoryRecord {
   uint64_t number = 0;
   uint64_t parentReference = 0;

@@ -4,13 +4,6 @@
 #include "scan/scan_loop.h"
 
 namespace skerry {
-namespace {
-
-// Longer than any NTFS name, so that names never make the entry grow.
-constexpr size_t kNameCapacity = 256;
-
-}  // namespace
-
 EntryCollector::EntryCollector(const ScanSettings& settings)
     : settings_(settings),
       loadFilter_(settings.recordFilter->FiltersOnLoad() ? settings.recordFilter.get() : nullptr),
@@ -18,7 +11,7 @@ EntryCollector::EntryCollector(const ScanSettings& settings)
       kept_(settings.showTime || settings.showSize || settings.showAttributes ||
                 settings.showStreamCount || settings.showNameCount || settings.bodyFile,
             settings.bodyFile, settings.showVcn) {
-  entry_.name.reserve(kNameCapacity);
+  entry_.name.reserve(kEntryNameCapacity);
 }
 
 void EntryCollector::Consume(uint64_t number, ErrorCode error, const MFTRecord& record,
@@ -41,8 +34,7 @@ void EntryCollector::Consume(uint64_t number, ErrorCode error, const MFTRecord& 
   // Files of one directory mostly follow one another: the last query is
   // looked at before the map.
   const PathQuery query{entry_.parentReference, !entry_.deleted};
-  if (wantPath_ && (pathQueries_.empty() || query.parentReference != lastQuery_.parentReference ||
-                    query.inUse != lastQuery_.inUse)) {
+  if (wantPath_ && (pathQueries_.empty() || query != lastQuery_)) {
     const uint32_t use = query.inUse ? 2 : 1;
     uint32_t& seen = queried_.Insert(query.parentReference, 0);
     if ((seen & use) == 0) {

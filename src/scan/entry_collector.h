@@ -39,6 +39,7 @@ class EntryCollector final : public MftRecordConsumer {
   struct PathQuery {
     uint64_t parentReference = 0;
     bool inUse = false;
+    bool operator==(const PathQuery&) const = default;
   };
 
   DirectoryTable& directories() { return directories_; }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -9,6 +10,10 @@
 #include "ntfs/run_entry.h"
 
 namespace skerry {
+
+// Longer than any NTFS name (255 UTF-16 units), so that a reused entry's
+// name never grows.
+inline constexpr size_t kEntryNameCapacity = 256;
 
 // The decoded form of one file record, as the listing prints it and as the
 // directory filters and the directory walk see a file. One entry is reused for

@@ -5,13 +5,6 @@
 #include "ntfs/file_reference.h"
 
 namespace skerry {
-namespace {
-
-// The root directory: the one record that is its own parent.
-constexpr uint64_t kRootRecord = 5;
-
-}  // namespace
-
 PathResolver::PathResolver(const DirectoryTable& directories, char16_t separator)
     : directories_(directories), separator_(separator) {}
 

@@ -9,8 +9,6 @@ namespace skerry {
 namespace {
 
 constexpr uint32_t kAttributeSystem = 0x4;
-// Longer than any NTFS name, so that names never make the entry grow.
-constexpr size_t kNameCapacity = 256;
 
 }  // namespace
 
@@ -30,7 +28,7 @@ ErrorCode ScanEntries(EntryCollector& collector, const ScanSettings& settings, c
   const bool wantPath = EntryCollector::WantsPath(settings);
   bool damaged = collector.damaged();
   FileEntry entry;
-  entry.name.reserve(kNameCapacity);
+  entry.name.reserve(kEntryNameCapacity);
 
   // A file in use whose chain of parents breaks lost part of its path, which
   // is damage; a deleted file's broken chain is stale data.
@@ -50,8 +48,7 @@ ErrorCode ScanEntries(EntryCollector& collector, const ScanSettings& settings, c
     kept.Rehydrate(i, entry);
     if (wantPath) {
       const EntryCollector::PathQuery query{entry.parentReference, !entry.deleted};
-      if (!haveResolved || query.parentReference != resolved.parentReference ||
-          query.inUse != resolved.inUse) {
+      if (!haveResolved || query != resolved) {
         resolver.ResolveParent(query.parentReference, query.inUse, entry.path);
         resolved = query;
         haveResolved = true;
