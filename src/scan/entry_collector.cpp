@@ -4,6 +4,7 @@
 #include "scan/scan_loop.h"
 
 namespace skerry {
+
 EntryCollector::EntryCollector(const ScanSettings& settings)
     : settings_(settings),
       loadFilter_(settings.recordFilter->FiltersOnLoad() ? settings.recordFilter.get() : nullptr),
