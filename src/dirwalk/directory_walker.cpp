@@ -170,7 +170,8 @@ void DirectoryWalker::FillFileViews(size_t directoryLength) {
 void DirectoryWalker::SetEntryPath(size_t directoryLength) {
   std::u16string_view directory(path.data(), directoryLength);
   if (HasDriveDesignator(directory)) directory.remove_prefix(2);
-  entry_.path.assign(directory);
+  entryPath_.assign(directory);
+  entry_.path = entryPath_;
 }
 
 }  // namespace skerry

@@ -67,6 +67,7 @@ class DirectoryWalker {
   StandardInfoBlock standardInfo_{};
   FileNameBlock fileName_{};
   FileEntry entry_;
+  std::u16string entryPath_;  // what entry_.path shows
   std::wstring line_;  // a -0 line being built
 };
 

@@ -141,6 +141,12 @@ void AppendWideForTerminal(std::wstring& out, std::u16string_view text) {
   AppendConverted<true>(out, text);
 }
 
+void AppendForTerminal(std::u16string& out, std::u16string_view text) {
+  out.reserve(out.size() + text.size());
+  // Every control character is one UTF-16 unit, and no unit of a pair is one.
+  for (const char16_t c : text) out.push_back(IsControl(c) ? u'?' : c);
+}
+
 std::wstring ToWide(std::u16string_view text) {
   std::wstring out;
   out.reserve(text.size());
@@ -150,7 +156,12 @@ std::wstring ToWide(std::u16string_view text) {
 
 std::u16string FromWide(std::wstring_view text) {
   std::u16string out;
-  out.reserve(text.size());
+  AppendFromWide(out, text);
+  return out;
+}
+
+void AppendFromWide(std::u16string& out, std::wstring_view text) {
+  out.reserve(out.size() + text.size());
   for (wchar_t c : text) {
     if constexpr (sizeof(wchar_t) == 2) {
       out.push_back(static_cast<char16_t>(c));
@@ -159,7 +170,6 @@ std::u16string FromWide(std::wstring_view text) {
       AppendUtf16(out, cp > 0x10FFFF ? kReplacement : cp);
     }
   }
-  return out;
 }
 
 void WriteText(std::wostream& out, std::u16string_view text) {

@@ -33,6 +33,10 @@ void AppendWide(std::wstring& out, std::u16string_view text);
 // or rewrite the screen. Names on disk may hold any of them.
 void AppendWideForTerminal(std::wstring& out, std::u16string_view text);
 
+// UTF-16 text as it goes to a terminal, controls masked as
+// AppendWideForTerminal masks them.
+void AppendForTerminal(std::u16string& out, std::u16string_view text);
+
 // Writes UTF-16 text to a wide stream, as AppendWide converts it; a stream
 // marked interactive (a terminal, see line_end.h) gets AppendWideForTerminal's
 // form instead.
@@ -41,6 +45,7 @@ void WriteText(std::wostream& out, std::u16string_view text);
 // A wide string as UTF-16 (joins nothing on Windows, splits code points above
 // U+FFFF into surrogate pairs on Linux).
 std::u16string FromWide(std::wstring_view text);
+void AppendFromWide(std::u16string& out, std::wstring_view text);
 std::wstring ToWide(std::u16string_view text);
 
 // Stream inserter so that `out << Text(name)` reads naturally in reports.

@@ -1,5 +1,7 @@
 #include "platform/utf8_stream_buffer.h"
 
+#include <type_traits>
+
 #include "platform/text.h"
 #include "platform/utf16.h"
 
@@ -10,33 +12,51 @@ constexpr char32_t kReplacement = kReplacementCharacter;
 
 }  // namespace
 
-void Utf8Encoder::Encode(std::wstring_view text, std::string& out) {
-  // Most text is ASCII: one byte per character, written without the general encoder.
-  out.reserve(out.size() + text.size());
-  for (wchar_t wc : text) {
-    // wchar_t may be signed; only its bit pattern as an unsigned unit matters.
-    char32_t c = sizeof(wchar_t) == 2 ? static_cast<char16_t>(wc) : static_cast<char32_t>(wc);
-    if (c < 0x80 && pendingHigh_ == 0) {
-      out.push_back(static_cast<char>(c));
-      continue;
-    }
-    if constexpr (sizeof(wchar_t) == 2) {
-      if (pendingHigh_ != 0) {
-        char32_t high = pendingHigh_;
-        pendingHigh_ = 0;
-        if (IsLowSurrogate(c)) {
-          AppendUtf8(out, JoinSurrogates(high, c));
-          continue;
-        }
-        AppendUtf8(out, kReplacement);
-      }
-      if (IsHighSurrogate(c)) {
-        pendingHigh_ = c;
+template <typename Unit>
+void Utf8Encoder::EncodeUnits(const Unit* units, size_t count, std::string& out) {
+  // UTF-16 joins its pairs; wchar_t is UTF-16 on Windows and a code point
+  // elsewhere.
+  constexpr bool kPairs = sizeof(Unit) == 2;
+  size_t i = 0;
+  while (i < count) {
+    // Most text is ASCII: a run of it is copied a byte per unit, without the
+    // general encoder.
+    if (pendingHigh_ == 0) {
+      size_t end = i;
+      while (end < count && static_cast<std::make_unsigned_t<Unit>>(units[end]) < 0x80) ++end;
+      if (end != i) {
+        const size_t at = out.size();
+        out.resize(at + (end - i));
+        char* bytes = out.data() + at;
+        for (; i < end; ++i) *bytes++ = static_cast<char>(units[i]);
         continue;
       }
     }
+    // Only the bit pattern of a unit as an unsigned value matters.
+    const char32_t c = static_cast<std::make_unsigned_t<Unit>>(units[i++]);
+    if (pendingHigh_ != 0) {
+      const char32_t high = pendingHigh_;
+      pendingHigh_ = 0;
+      if (kPairs && IsLowSurrogate(c)) {
+        AppendUtf8(out, JoinSurrogates(high, c));
+        continue;
+      }
+      AppendUtf8(out, kReplacement);
+    }
+    if (kPairs && IsHighSurrogate(c)) {
+      pendingHigh_ = c;
+      continue;
+    }
     AppendUtf8(out, c);
   }
+}
+
+void Utf8Encoder::Encode(std::wstring_view text, std::string& out) {
+  EncodeUnits(text.data(), text.size(), out);
+}
+
+void Utf8Encoder::Encode(std::u16string_view text, std::string& out) {
+  EncodeUnits(text.data(), text.size(), out);
 }
 
 void Utf8Encoder::Finish(std::string& out) {
@@ -44,11 +64,24 @@ void Utf8Encoder::Finish(std::string& out) {
   pendingHigh_ = 0;
 }
 
+bool Utf8StreamBuffer::PutUtf16(std::u16string_view text) {
+  // Wide text written before this goes first.
+  encoder_.Encode(TakeBuffered(), bytes_);
+  encoder_.Encode(text, bytes_);
+  return bytes_.size() < capacity() || WriteHeld();
+}
+
 bool Utf8StreamBuffer::Emit(std::wstring_view text, bool final) {
-  bytes_.clear();
   encoder_.Encode(text, bytes_);
   if (final) encoder_.Finish(bytes_);
-  return bytes_.empty() || WriteBytes(bytes_);
+  return WriteHeld();
+}
+
+bool Utf8StreamBuffer::WriteHeld() {
+  if (bytes_.empty()) return true;
+  const bool written = WriteBytes(bytes_);
+  bytes_.clear();
+  return written;
 }
 
 }  // namespace skerry

@@ -1,19 +1,29 @@
 #include "platform/wide_stream_buffer.h"
 
+#include "platform/text.h"
+
 namespace skerry {
 
 WideStreamBuffer::WideStreamBuffer(size_t capacity) : buffer_(capacity == 0 ? 1 : capacity) {
   setp(buffer_.data(), buffer_.data() + buffer_.size());
 }
 
-bool WideStreamBuffer::FlushBuffer(bool final) {
+std::wstring_view WideStreamBuffer::TakeBuffered() {
   std::wstring_view pending(pbase(), static_cast<size_t>(pptr() - pbase()));
-  bool written = pending.empty() && !final ? true : Emit(pending, final);
   setp(buffer_.data(), buffer_.data() + buffer_.size());
-  return written;
+  return pending;
 }
 
+bool WideStreamBuffer::FlushBuffer(bool final) { return Emit(TakeBuffered(), final); }
+
 void WideStreamBuffer::FinalFlush() { FlushBuffer(true); }
+
+bool WideStreamBuffer::PutUtf16(std::u16string_view text) {
+  converted_.clear();
+  AppendWide(converted_, text);
+  const auto length = static_cast<std::streamsize>(converted_.size());
+  return sputn(converted_.data(), length) == length;
+}
 
 WideStreamBuffer::int_type WideStreamBuffer::overflow(int_type c) {
   if (!FlushBuffer(false)) return traits_type::eof();

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <streambuf>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -18,15 +19,27 @@ class WideStreamBuffer : public std::wstreambuf {
   WideStreamBuffer(const WideStreamBuffer&) = delete;
   WideStreamBuffer& operator=(const WideStreamBuffer&) = delete;
 
+  // Takes UTF-16 text after everything written before it, as the stream
+  // would take it converted to wide characters (text.h's AppendWide); false
+  // when the device failed. A device with an encoding of its own takes the
+  // text without the wide-character stage: a listing is mostly names and
+  // paths, which NTFS stores as UTF-16.
+  virtual bool PutUtf16(std::u16string_view text);
+
  protected:
   // Writes the text to the device; false when the device failed. `final` is
   // true only for the last write before the buffer goes away, so that a
   // device may hold back a character whose second half has not come yet.
+  // The text may be empty: a device that holds text of its own writes it.
   virtual bool Emit(std::wstring_view text, bool final) = 0;
 
   // Hands everything buffered to the device as its last write. Derived
   // classes call it from their destructors, while Emit is still theirs.
   void FinalFlush();
+  // The wide text buffered so far, which the caller now owns: the buffer
+  // starts empty again. Valid until the next write.
+  std::wstring_view TakeBuffered();
+  size_t capacity() const { return buffer_.size(); }
 
   int_type overflow(int_type c) override;
   int sync() override;
@@ -35,6 +48,7 @@ class WideStreamBuffer : public std::wstreambuf {
   bool FlushBuffer(bool final);
 
   std::vector<wchar_t> buffer_;
+  std::wstring converted_;  // PutUtf16's wide form, reused
 };
 
 }  // namespace skerry

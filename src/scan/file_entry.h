@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "filters/file_views.h"
@@ -29,7 +30,10 @@ struct FileEntry final : FileDescription {
   bool sparse = false;
   std::u16string name;
   uint32_t parent = 0;  // low 32 bits of the parent reference
-  std::u16string path;  // the parent's directory path, when asked for
+  // The parent's directory path, when asked for. It belongs to whoever
+  // produced the entry (the path cache, the directory walk) and is valid
+  // until the next entry.
+  std::u16string_view path;
   uint32_t nameCount = 0;
   uint32_t dataCount = 0;
   std::vector<RunEntry> runs;

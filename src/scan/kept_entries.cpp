@@ -11,10 +11,12 @@ constexpr uint8_t kSparse = 2;
 void KeptEntries::Add(const FileEntry& entry) {
   Kept kept;
   kept.parentReference = entry.parentReference;
-  kept.nameStart = static_cast<uint32_t>(names_.size());
+  // NTFS names are at most 255 units; the parser holds them to that.
   kept.nameLength = static_cast<uint8_t>(entry.name.size());
+  const uint64_t name = names_.Append(std::u16string_view(entry.name).substr(0, kept.nameLength));
+  kept.nameLow = static_cast<uint32_t>(name);
+  kept.nameHigh = static_cast<uint16_t>(name >> 32);
   kept.flags = static_cast<uint8_t>((entry.deleted ? kDeleted : 0) | (entry.sparse ? kSparse : 0));
-  names_.append(entry.name, 0, kept.nameLength);
   entries_.push_back(kept);
   if (keepDetails_) {
     details_.push_back(Details{entry.created, entry.modified, entry.mftChanged, entry.accessed,
@@ -36,7 +38,8 @@ void KeptEntries::Rehydrate(size_t index, FileEntry& entry) const {
   const Kept& kept = entries_[index];
   entry.deleted = (kept.flags & kDeleted) != 0;
   entry.sparse = (kept.flags & kSparse) != 0;
-  entry.name.assign(names_, kept.nameStart, kept.nameLength);
+  entry.name.assign(
+      names_.View(kept.nameLow | uint64_t{kept.nameHigh} << 32, kept.nameLength));
   entry.parentReference = kept.parentReference;
   entry.parent = static_cast<uint32_t>(kept.parentReference);
   const Details details = keepDetails_ ? details_[index] : Details{};

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ntfs/run_entry.h"
+#include "scan/chunked_array.h"
 #include "scan/file_entry.h"
 
 namespace skerry {
@@ -31,7 +32,9 @@ class KeptEntries {
  private:
   struct Kept {
     uint64_t parentReference = 0;
-    uint32_t nameStart = 0;
+    // The name's 48-bit position in names_, split to keep an entry 16 bytes.
+    uint32_t nameLow = 0;
+    uint16_t nameHigh = 0;
     uint8_t nameLength = 0;
     uint8_t flags = 0;
   };
@@ -63,12 +66,12 @@ class KeptEntries {
   bool keepDetails_;
   bool keepTimeline_;
   bool keepRuns_;
-  std::vector<Kept> entries_;
-  std::vector<Details> details_;     // in step with entries_ when kept
-  std::vector<Timeline> timelines_;  // in step with entries_ when kept
-  std::vector<RunSpan> runSpans_;    // in step with entries_ when kept
+  ChunkedArray<Kept> entries_;
+  ChunkedArray<Details> details_;     // in step with entries_ when kept
+  ChunkedArray<Timeline> timelines_;  // in step with entries_ when kept
+  ChunkedArray<RunSpan> runSpans_;    // in step with entries_ when kept
   std::vector<RunEntry> runs_;
-  std::u16string names_;
+  ChunkedText names_{kEntryNameCapacity};
 };
 
 }  // namespace skerry

@@ -61,32 +61,43 @@ void ListingLineWriter::Write(std::wostream& out, const FileEntry& entry) {
   // The whole line is built in one reused string and written at once: no
   // stream formatting per column, no temporary string per line.
   line_.clear();
-  if (ShowsAnyColumn(settings_)) AppendColumns(entry);
+  if (ShowsAnyColumn(settings_)) {
+    columns_.clear();
+    AppendColumns(entry);
+    AppendFromWide(line_, columns_);
+  }
   // On a terminal, control characters in names show as "?"; -0 asks for
   // names exactly as they are, whatever reads them.
   const bool forTerminal = !settings_.nulTerminated && IsInteractive(out);
-  const auto append = forTerminal ? AppendWideForTerminal : AppendWide;
   // A record no longer in use (-e) is marked where no name can start.
   if (entry.deleted) line_.push_back(kDeletedMarker);
-  AppendWide(line_, settings_.drivePrefix);
+  line_ += settings_.drivePrefix;
   if (settings_.showDirectory) {
-    append(line_, entry.path);
-    AppendWide(line_, std::u16string_view(&separator_, 1));
+    if (forTerminal) {
+      AppendForTerminal(line_, entry.path);
+    } else {
+      line_ += entry.path;
+    }
+    line_.push_back(separator_);
   }
-  append(line_, entry.name);
-  line_.push_back(settings_.nulTerminated ? L'\0' : L'\n');
-  out.write(line_.data(), static_cast<std::streamsize>(line_.size()));
+  if (forTerminal) {
+    AppendForTerminal(line_, entry.name);
+  } else {
+    line_ += entry.name;
+  }
+  line_.push_back(settings_.nulTerminated ? u'\0' : u'\n');
+  writer_.Write(out, line_);
   EndLine(out);
 }
 
 void ListingLineWriter::AppendColumns(const FileEntry& entry) {
   if (settings_.showIndex) {
-    AppendRightAligned(line_, DecimalText(entry.parent).View(), kCountWidth);
-    line_ += columnSeparator_;
+    AppendRightAligned(columns_, DecimalText(entry.parent).View(), kCountWidth);
+    columns_ += columnSeparator_;
   }
   if (settings_.showStreamCount) {
-    AppendRightAligned(line_, DecimalText(entry.dataCount).View(), kCountWidth);
-    line_ += columnSeparator_;
+    AppendRightAligned(columns_, DecimalText(entry.dataCount).View(), kCountWidth);
+    columns_ += columnSeparator_;
   }
   if (settings_.showTime) {
     // Zone offsets are whole seconds, so one second always shows as one
@@ -99,36 +110,36 @@ void ListingLineWriter::AppendColumns(const FileEntry& entry) {
       lastTimeSecond_ = second;
       hasLastTime_ = true;
     }
-    line_ += lastTime_;
-    line_ += columnSeparator_;
+    columns_ += lastTime_;
+    columns_ += columnSeparator_;
   }
   if (settings_.showSize) {
     wchar_t size[kNumberBufferCapacity];
     FormatNumber(size, kNumberBufferCapacity, static_cast<int64_t>(entry.size));
-    AppendRightAligned(line_, size, kSizeWidth);
-    line_.push_back(entry.sparse ? L'%' : L' ');
-    line_ += columnSeparator_;
+    AppendRightAligned(columns_, size, kSizeWidth);
+    columns_.push_back(entry.sparse ? L'%' : L' ');
+    columns_ += columnSeparator_;
   }
   if (settings_.showAttributes) {
-    line_ += Marker(entry);
-    line_ += columnSeparator_;
-    AppendRightAligned(line_, HexText(entry.attributes).View(), kAttributeWidth);
-    line_ += columnSeparator_;
+    columns_ += Marker(entry);
+    columns_ += columnSeparator_;
+    AppendRightAligned(columns_, HexText(entry.attributes).View(), kAttributeWidth);
+    columns_ += columnSeparator_;
   }
   if (settings_.showVcn && !entry.runs.empty()) {
-    line_ += L" VCN(";
-    line_ += DecimalText(entry.runs.size()).View();
-    line_ += L") ";
+    columns_ += L" VCN(";
+    columns_ += DecimalText(entry.runs.size()).View();
+    columns_ += L") ";
     for (const RunEntry& run : entry.runs) {
-      line_ += DecimalText(run.lcn.value).View();
-      line_.push_back(L'#');
-      line_ += DecimalText(static_cast<int64_t>(run.byteLength / clusterSize_)).View();
-      line_.push_back(L' ');
+      columns_ += DecimalText(run.lcn.value).View();
+      columns_.push_back(L'#');
+      columns_ += DecimalText(static_cast<int64_t>(run.byteLength / clusterSize_)).View();
+      columns_.push_back(L' ');
     }
   }
   if (settings_.showNameCount) {
-    AppendRightAligned(line_, DecimalText(entry.nameCount).View(), kCountWidth);
-    line_ += columnSeparator_;
+    AppendRightAligned(columns_, DecimalText(entry.nameCount).View(), kCountWidth);
+    columns_ += columnSeparator_;
   }
 }
 

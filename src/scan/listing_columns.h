@@ -8,12 +8,13 @@
 #include <string>
 
 #include "filters/scan_settings.h"
+#include "platform/utf16_writer.h"
 #include "scan/file_entry.h"
 
 namespace skerry {
 
 // Before the drive of a record that is no longer in use (-e): "*D:\old.txt".
-inline constexpr wchar_t kDeletedMarker = L'*';
+inline constexpr char16_t kDeletedMarker = u'*';
 
 // The header: the titles of the switched-on columns and "Path", a line feed
 // at the end. Built once per listing.
@@ -35,8 +36,12 @@ class ListingLineWriter {
   char16_t separator_;
   uint32_t clusterSize_;
   std::wstring columnSeparator_;
-  // The line being built, reused for every line.
-  std::wstring line_;
+  // The line being built, reused for every line. It is UTF-16, as the names
+  // and paths it is mostly made of are, so they are copied, not converted,
+  // and the stream encodes the line once.
+  std::u16string line_;
+  std::wstring columns_;  // the switched-on columns of the line, reused
+  Utf16Writer writer_;
   // The last time stamp's text, by its whole second: files made together
   // share it, and the local-time conversion is the costliest column.
   std::wostringstream timeText_;

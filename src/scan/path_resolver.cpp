@@ -16,11 +16,12 @@ bool PathResolver::Accepts(const Directory& directory, uint16_t sequenceNumber, 
          (!directory.inUse && static_cast<uint16_t>(sequenceNumber + 1) == directory.sequenceNumber);
 }
 
-bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16string& path) {
+bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse,
+                                 std::u16string_view& path) {
   // Most files lie in a directory whose path is already known.
   if (const Directory* hit = Cached(FileReference{parentReference}.RecordNumber());
       hit != nullptr && Accepts(*hit, FileReference{parentReference}.Sequence(), inUse)) {
-    path = hit->path;
+    path = PathOf(*hit);
     return hit->complete;
   }
 
@@ -65,7 +66,7 @@ bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16s
 
   bool complete = false;
   if (top != nullptr) {
-    built_ = top->path;
+    built_ = PathOf(*top);
     complete = top->complete;
   } else {
     built_.assign(1, separator_);
@@ -80,7 +81,8 @@ bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16s
     Directory& directory = Cache(level->record);
     directory = std::move(level->directory);
     directory.complete = complete;
-    directory.path = built_;
+    directory.pathStart = paths_.Append(built_);
+    directory.pathLength = built_.size();
   }
   path = built_;
   return complete;

@@ -2,7 +2,9 @@
 // The directory path of a file: the names of its parent directory's
 // ancestors below the root and the directory's own, each after the volume's
 // separator (\Windows\System32), built from the directory table that the
-// MFT's stream filled. Every directory's path is kept once built.
+// MFT's stream filled. Every directory's path is kept once built, all of them
+// back to back in one arena: a listing looks one up for nearly every file, in
+// no particular order, and copies it straight into the file's line.
 
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "ntfs/directory_table.h"
+#include "scan/chunked_array.h"
 #include "scan/reference_index.h"
 
 namespace skerry {
@@ -36,7 +39,8 @@ class PathResolver {
 
   // Sets `path` to the directory path that the parent reference
   // `parentReference` of a file leads to (empty for a file in the root), and
-  // returns whether the chain of parents was followed up to the root.
+  // returns whether the chain of parents was followed up to the root. The
+  // path is the resolver's own and stays valid until the next call.
   //
   // A reference is followed only to an intact directory record (header flag
   // 0x0002) whose sequence number is the reference's high 16 bits (0 there
@@ -50,7 +54,7 @@ class PathResolver {
   // a directory that is its own parent, a loop, more than kMaxPathDepth
   // levels), the path holds kOrphanMarker in place of what lies above, the
   // levels below the break are kept, and the result is false.
-  bool ResolveParent(uint64_t parentReference, bool inUse, std::u16string& path);
+  bool ResolveParent(uint64_t parentReference, bool inUse, std::u16string_view& path);
 
  private:
   // What a directory record says of itself, and its path once built.
@@ -59,7 +63,8 @@ class PathResolver {
     bool inUse = false;
     uint16_t sequenceNumber = 0;
     bool complete = false;  // the path reaches the root
-    std::u16string path;
+    uint64_t pathStart = 0;  // in paths_
+    size_t pathLength = 0;
   };
   struct Level {
     uint64_t record = 0;
@@ -74,6 +79,9 @@ class PathResolver {
   // appended to names_; false when the table holds no usable directory there.
   bool ReadDirectory(uint64_t recordNumber, Level& level);
   void KeepLastLevels(std::u16string& path) const;
+  std::u16string_view PathOf(const Directory& directory) const {
+    return paths_.View(directory.pathStart, directory.pathLength);
+  }
   // The cached directory `number`; null when none is.
   const Directory* Cached(uint64_t number) const;
   // The cached directory `number`, added empty when none is.
@@ -85,6 +93,7 @@ class PathResolver {
   // parent are kept too, so that each is looked up once.
   std::vector<Directory> cache_;
   ReferenceIndex cacheIndex_;  // record number -> position in cache_
+  ChunkedText paths_{kMaxPathLength};  // every cached directory's path
   // The levels of the chain being resolved, from the parent up, with their
   // names back to back; kept between calls for their capacity.
   std::vector<Level> chain_;

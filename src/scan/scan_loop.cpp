@@ -54,7 +54,7 @@ ErrorCode ScanEntries(EntryCollector& collector, const ScanSettings& settings, c
         haveResolved = true;
       }
     } else {
-      entry.path.clear();
+      entry.path = {};
     }
     if (settings.hasDirectoryFilter &&
         !settings.directoryFilter->Matches(kNoStandardInfo, kNoFileName, entry)) {

@@ -83,7 +83,7 @@ TEST(PathResolverTest, BuildsPathsFromTheRootDown) {
   TestVolume volume = WindowsTree();
   MountedResolver mounted(volume);
   PathResolver& resolver = mounted.resolver();
-  std::u16string path = u"old";
+  std::u16string_view path = u"old";
   for (const auto& [record, expected] : std::vector<std::pair<uint64_t, std::u16string>>{
            {31, u"\\Windows\\System32"},
            {31, u"\\Windows\\System32"},
@@ -125,7 +125,7 @@ TEST(PathResolverTest, ChainsBreakAtAnythingButAnInUseDirectoryOfTheSameSequence
     MountedResolver mounted(volume);
     PathResolver& resolver = mounted.resolver();
     const bool sound = c.expected == u"\\a\\b";
-    std::u16string path;
+    std::u16string_view path;
     EXPECT_EQ(resolver.ResolveParent(31, kInUse, path), sound);
     EXPECT_EQ(path, c.expected);
     EXPECT_EQ(resolver.ResolveParent(32, kInUse, path), sound);
@@ -139,7 +139,7 @@ TEST(PathResolverTest, ReferencesToNoDirectoryAndLoopsGiveTheMarker) {
   volume.Directory(30, u"a", 31).Directory(31, u"b", 30).Directory(32, u"c", 30);
   MountedResolver mounted(volume);
   PathResolver& resolver = mounted.resolver();
-  std::u16string path;
+  std::u16string_view path;
   EXPECT_FALSE(resolver.ResolveParent(32, kInUse, path));
   EXPECT_EQ(path, u"\\$OrphanFiles\\b\\a\\c");
   EXPECT_FALSE(resolver.ResolveParent(31, kInUse, path));
@@ -164,7 +164,7 @@ TEST(PathResolverTest, FilesNotInUseMayPassThroughDeletedDirectories) {
                         .Build());
   MountedResolver mounted(volume);
   PathResolver& resolver = mounted.resolver();
-  std::u16string path;
+  std::u16string_view path;
   EXPECT_TRUE(resolver.ResolveParent(Reference(30, 2), !kInUse, path));
   EXPECT_EQ(path, u"\\gone");
   EXPECT_TRUE(resolver.ResolveParent(Reference(30, 3), !kInUse, path));
@@ -185,7 +185,7 @@ TEST(PathResolverTest, PathLongerThanWindowsAllowsKeepsItsLastLevels) {
   }
   MountedResolver mounted(volume);
   PathResolver& resolver = mounted.resolver();
-  std::u16string path;
+  std::u16string_view path;
   ASSERT_TRUE(resolver.ResolveParent(kFirst + kDepth - 1, kInUse, path));
   EXPECT_LE(path.size(), kMaxPathLength);
   EXPECT_GT(path.size(), kMaxPathLength - 252);
@@ -222,7 +222,7 @@ TEST(PathResolverTest, RecordLargerThanAClusterIsReadWholeEvenAcrossTwoRuns) {
             kErrorSuccess);
   filler.table.Finish();
   PathResolver resolver(filler.table, u'\\');
-  std::u16string path;
+  std::u16string_view path;
   ASSERT_TRUE(resolver.ResolveParent(11, kInUse, path));
   EXPECT_EQ(path, u"\\split\\next");
 }
@@ -235,7 +235,7 @@ TEST(PathResolverTest, RecordAtTheFirstClusterAfterARunIsInTheNextRun) {
   volume.Directory(8, u"eight", kRootRecord).Directory(7, u"seven", 8);
   MountedResolver mounted(volume);
   PathResolver& resolver = mounted.resolver();
-  std::u16string path;
+  std::u16string_view path;
   ASSERT_TRUE(resolver.ResolveParent(7, kInUse, path));
   EXPECT_EQ(path, u"\\eight\\seven");
 }
@@ -279,7 +279,7 @@ TEST(PathResolverTest, DirectoryNamedInAnExtensionRecord) {
       .Record(51, NameExtension(52, u"foreign"));
   MountedResolver mounted(volume);
   PathResolver& resolver = mounted.resolver();
-  std::u16string path;
+  std::u16string_view path;
   ASSERT_TRUE(resolver.ResolveParent(30, kInUse, path));
   EXPECT_EQ(path, u"\\later");
   ASSERT_TRUE(resolver.ResolveParent(41, kInUse, path));

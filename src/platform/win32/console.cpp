@@ -29,6 +29,8 @@ class ConsoleStreamBuffer final : public WideStreamBuffer {
 
  private:
   bool Emit(std::wstring_view text, bool final) override {
+    // Nothing new: a surrogate held back still waits for its partner.
+    if (text.empty() && !final) return true;
     if (pendingHigh_ != 0) {
       wchar_t joined[2] = {pendingHigh_, text.empty() ? L'\0' : text.front()};
       pendingHigh_ = 0;
