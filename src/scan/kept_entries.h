@@ -28,6 +28,7 @@ class KeptEntries {
   // Fills `entry` with the kept entry `index` (zeros where nothing was
   // kept); its path is left as it is.
   void Rehydrate(size_t index, FileEntry& entry) const;
+  uint64_t ParentReference(size_t index) const { return entries_[index].parentReference; }
 
  private:
   struct Kept {

@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "ntfs/directory_table.h"
+#include "ntfs/file_reference.h"
 #include "scan/chunked_array.h"
+#include "scan/prefetch.h"
 #include "scan/reference_index.h"
 
 namespace skerry {
@@ -55,6 +57,24 @@ class PathResolver {
   // levels), the path holds kOrphanMarker in place of what lies above, the
   // levels below the break are kept, and the result is false.
   bool ResolveParent(uint64_t parentReference, bool inUse, std::u16string_view& path);
+
+  // Hints for a lookup of `parentReference` a few files ahead, in three
+  // steps, each of which reads only what the one before brought in: the
+  // index's line, then the cached directory, then its path.
+  void PrefetchIndex(uint64_t parentReference) const {
+    cacheIndex_.Prefetch(FileReference{parentReference}.RecordNumber());
+  }
+  void PrefetchDirectory(uint64_t parentReference) const {
+    if (const uint32_t* at = cacheIndex_.Find(FileReference{parentReference}.RecordNumber())) {
+      PrefetchLine(&cache_[*at]);
+    }
+  }
+  void PrefetchPath(uint64_t parentReference) const {
+    if (const Directory* directory = Cached(FileReference{parentReference}.RecordNumber());
+        directory != nullptr && directory->pathLength != 0) {
+      PrefetchLine(PathOf(*directory).data());
+    }
+  }
 
  private:
   // What a directory record says of itself, and its path once built.

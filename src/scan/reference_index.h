@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "scan/prefetch.h"
+
 namespace skerry {
 
 class ReferenceIndex {
@@ -17,6 +19,10 @@ class ReferenceIndex {
     if (slots_.empty()) return nullptr;
     const Slot& slot = slots_[Probe(key)];
     return slot.used ? &slot.value : nullptr;
+  }
+  // Asks the processor to bring in the line where a lookup of `key` starts.
+  void Prefetch(uint64_t key) const {
+    if (!slots_.empty()) PrefetchLine(&slots_[Home(key)]);
   }
   // The value of `key`, which gets `value` when it has none. Valid until the
   // next Insert.
@@ -40,9 +46,12 @@ class ReferenceIndex {
 
   // The slot of `key`, or the empty one where it would go (linear probing;
   // the array is at most half full).
+  size_t Home(uint64_t key) const {
+    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & (slots_.size() - 1);
+  }
   size_t Probe(uint64_t key) const {
     const size_t mask = slots_.size() - 1;
-    size_t at = static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+    size_t at = Home(key);
     while (slots_[at].used && slots_[at].key != key) at = (at + 1) & mask;
     return at;
   }

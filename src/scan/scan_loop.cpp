@@ -44,7 +44,17 @@ ErrorCode ScanEntries(EntryCollector& collector, const ScanSettings& settings, c
   // directory, which mostly follow one another, resolve it once.
   EntryCollector::PathQuery resolved;
   bool haveResolved = false;
+  // Lookups in the path cache run ahead of the lines by a few files, so
+  // that each finds its memory at hand.
+  constexpr size_t kAhead = 8;
   for (size_t i = 0; i < kept.size(); ++i) {
+    if (wantPath) {
+      if (i + 3 * kAhead < kept.size()) resolver.PrefetchIndex(kept.ParentReference(i + 3 * kAhead));
+      if (i + 2 * kAhead < kept.size()) {
+        resolver.PrefetchDirectory(kept.ParentReference(i + 2 * kAhead));
+      }
+      if (i + kAhead < kept.size()) resolver.PrefetchPath(kept.ParentReference(i + kAhead));
+    }
     kept.Rehydrate(i, entry);
     if (wantPath) {
       const EntryCollector::PathQuery query{entry.parentReference, !entry.deleted};
