@@ -29,6 +29,7 @@ class ChunkedArray {
     ++size_;
   }
   const T& operator[](size_t index) const { return chunks_[index / kPerChunk][index % kPerChunk]; }
+  T& operator[](size_t index) { return chunks_[index / kPerChunk][index % kPerChunk]; }
   size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
 
@@ -37,29 +38,30 @@ class ChunkedArray {
   size_t size_ = 0;
 };
 
-// Texts of at most `maxLength` UTF-16 units each, back to back in chunks; a
-// text never straddles two, so each stays one view. A text's place is a
-// 64-bit position, which no number of records can wrap.
+// Texts of at most `maxLength` units each, back to back in chunks; a text
+// never straddles two, so each stays one view. A text's place is a 64-bit
+// position, which no number of records can wrap.
+template <typename Unit>
 class ChunkedText {
+  static constexpr size_t kChunkUnits = kChunkBytes / sizeof(Unit);
+
  public:
   explicit ChunkedText(size_t maxLength)
-      : chunkUnits_(maxLength > kChunkBytes / sizeof(char16_t) ? maxLength
-                                                                 : kChunkBytes / sizeof(char16_t)) {}
+      : chunkUnits_(maxLength > kChunkUnits ? maxLength : kChunkUnits) {}
 
   // Keeps `text` (cut to the longest length) and returns its position.
-  uint64_t Append(std::u16string_view text) {
+  uint64_t Append(std::basic_string_view<Unit> text) {
     if (text.size() > chunkUnits_) text = text.substr(0, chunkUnits_);
     if (chunks_.empty() || used_ + text.size() > chunkUnits_) {
-      chunks_.push_back(std::make_unique_for_overwrite<char16_t[]>(chunkUnits_));
+      chunks_.push_back(std::make_unique_for_overwrite<Unit[]>(chunkUnits_));
       used_ = 0;
     }
-    char16_t* at = chunks_.back().get() + used_;
-    text.copy(at, text.size());
+    text.copy(chunks_.back().get() + used_, text.size());
     const uint64_t position = (chunks_.size() - 1) * chunkUnits_ + used_;
     used_ += text.size();
     return position;
   }
-  std::u16string_view View(uint64_t position, size_t length) const {
+  std::basic_string_view<Unit> View(uint64_t position, size_t length) const {
     // An empty text may have been given a position in no chunk.
     if (length == 0) return {};
     return {chunks_[position / chunkUnits_].get() + position % chunkUnits_, length};
@@ -67,7 +69,7 @@ class ChunkedText {
 
  private:
   size_t chunkUnits_;
-  std::vector<std::unique_ptr<char16_t[]>> chunks_;
+  std::vector<std::unique_ptr<Unit[]>> chunks_;
   size_t used_ = 0;  // in the last chunk
 };
 

@@ -5,6 +5,7 @@ namespace {
 
 constexpr uint8_t kDeleted = 1;
 constexpr uint8_t kSparse = 2;
+constexpr uint8_t kNarrowName = 4;  // a byte per unit
 
 }  // namespace
 
@@ -13,10 +14,20 @@ void KeptEntries::Add(const FileEntry& entry) {
   kept.parentReference = entry.parentReference;
   // NTFS names are at most 255 units; the parser holds them to that.
   kept.nameLength = static_cast<uint8_t>(entry.name.size());
-  const uint64_t name = names_.Append(std::u16string_view(entry.name).substr(0, kept.nameLength));
-  kept.nameLow = static_cast<uint32_t>(name);
-  kept.nameHigh = static_cast<uint16_t>(name >> 32);
-  kept.flags = static_cast<uint8_t>((entry.deleted ? kDeleted : 0) | (entry.sparse ? kSparse : 0));
+  const std::u16string_view name = std::u16string_view(entry.name).substr(0, kept.nameLength);
+  bool narrow = true;
+  for (const char16_t unit : name) narrow = narrow && unit < 0x100;
+  char packed[2 * kEntryNameCapacity];
+  size_t packedLength = 0;
+  for (const char16_t unit : name) {
+    packed[packedLength++] = static_cast<char>(unit & 0xFF);
+    if (!narrow) packed[packedLength++] = static_cast<char>(unit >> 8);
+  }
+  const uint64_t position = names_.Append(std::string_view(packed, packedLength));
+  kept.nameLow = static_cast<uint32_t>(position);
+  kept.nameHigh = static_cast<uint16_t>(position >> 32);
+  kept.flags = static_cast<uint8_t>((entry.deleted ? kDeleted : 0) | (entry.sparse ? kSparse : 0) |
+                                    (narrow ? kNarrowName : 0));
   entries_.push_back(kept);
   if (keepDetails_) {
     details_.push_back(Details{entry.created, entry.modified, entry.mftChanged, entry.accessed,
@@ -38,8 +49,15 @@ void KeptEntries::Rehydrate(size_t index, FileEntry& entry) const {
   const Kept& kept = entries_[index];
   entry.deleted = (kept.flags & kDeleted) != 0;
   entry.sparse = (kept.flags & kSparse) != 0;
-  entry.name.assign(
-      names_.View(kept.nameLow | uint64_t{kept.nameHigh} << 32, kept.nameLength));
+  const bool narrow = (kept.flags & kNarrowName) != 0;
+  const std::string_view packed = names_.View(kept.nameLow | uint64_t{kept.nameHigh} << 32,
+                                              narrow ? kept.nameLength : 2 * kept.nameLength);
+  entry.name.resize(kept.nameLength);
+  for (size_t i = 0; i < kept.nameLength; ++i) {
+    entry.name[i] = narrow ? static_cast<unsigned char>(packed[i])
+                           : static_cast<char16_t>(static_cast<unsigned char>(packed[2 * i]) |
+                                                   static_cast<unsigned char>(packed[2 * i + 1]) << 8);
+  }
   entry.parentReference = kept.parentReference;
   entry.parent = static_cast<uint32_t>(kept.parentReference);
   const Details details = keepDetails_ ? details_[index] : Details{};

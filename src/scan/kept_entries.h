@@ -72,7 +72,10 @@ class KeptEntries {
   ChunkedArray<Timeline> timelines_;  // in step with entries_ when kept
   ChunkedArray<RunSpan> runSpans_;    // in step with entries_ when kept
   std::vector<RunEntry> runs_;
-  ChunkedText names_{kEntryNameCapacity};
+  // Names whose every unit is below 256 (most are ASCII) are kept a byte per
+  // unit, others two bytes per unit, little end first: names are most of
+  // what a listing keeps.
+  ChunkedText<char> names_{2 * kEntryNameCapacity};
 };
 
 }  // namespace skerry

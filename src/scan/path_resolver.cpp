@@ -96,7 +96,7 @@ const PathResolver::Directory* PathResolver::Cached(uint64_t number) const {
 // The pointers that Cached gave are not used after this: the cache may move.
 PathResolver::Directory& PathResolver::Cache(uint64_t number) {
   const uint32_t at = cacheIndex_.Insert(number, static_cast<uint32_t>(cache_.size()));
-  if (at == cache_.size()) cache_.emplace_back();
+  if (at == cache_.size()) cache_.push_back(Directory{});
   return cache_[at];
 }
 

@@ -111,9 +111,9 @@ class PathResolver {
   char16_t separator_;
   // Every record met on a chain, by record number; records that cannot be a
   // parent are kept too, so that each is looked up once.
-  std::vector<Directory> cache_;
+  ChunkedArray<Directory> cache_;
   ReferenceIndex cacheIndex_;  // record number -> position in cache_
-  ChunkedText paths_{kMaxPathLength};  // every cached directory's path
+  ChunkedText<char16_t> paths_{kMaxPathLength};  // every cached directory's path
   // The levels of the chain being resolved, from the parent up, with their
   // names back to back; kept between calls for their capacity.
   std::vector<Level> chain_;
