@@ -26,8 +26,8 @@ bool DirectoryTable::Usable(uint64_t number, uint64_t parentReference) {
   return number != kRootRecord || FileReference{parentReference}.RecordNumber() == kRootRecord;
 }
 
-uint32_t DirectoryTable::AppendName(const FileNameBlock& fileName, uint8_t& length) {
-  const auto start = static_cast<uint32_t>(names_.size());
+uint64_t DirectoryTable::AppendName(const FileNameBlock& fileName, uint8_t& length) {
+  const uint64_t start = names_.size();
   length = NameLength(fileName);
   for (size_t i = 0; i < length; ++i) names_.push_back(NameUnit(fileName, i));
   return start;

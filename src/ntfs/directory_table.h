@@ -22,7 +22,7 @@ inline constexpr uint64_t kRootRecord = 5;
 struct DirectoryRecord {
   uint64_t number = 0;
   uint64_t parentReference = 0;
-  uint32_t nameStart = 0;  // in the table's name arena
+  uint64_t nameStart = 0;  // in the table's name arena
   uint8_t nameLength = 0;
   bool inUse = false;
   // An intact directory record with a name; the root (record 5) only as its
@@ -53,7 +53,7 @@ class DirectoryTable {
     uint64_t number = 0;
     uint64_t owner = 0;  // the base record's number
     uint64_t parentReference = 0;
-    uint32_t nameStart = 0;
+    uint64_t nameStart = 0;
     uint8_t nameLength = 0;
   };
   struct Pending {
@@ -61,7 +61,7 @@ class DirectoryTable {
     uint64_t extension = 0;
   };
 
-  uint32_t AppendName(const FileNameBlock& fileName, uint8_t& length);
+  uint64_t AppendName(const FileNameBlock& fileName, uint8_t& length);
   static bool Usable(uint64_t number, uint64_t parentReference);
 
   std::vector<DirectoryRecord> directories_;

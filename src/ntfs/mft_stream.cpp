@@ -39,6 +39,10 @@ ErrorCode MftStream::ReadFrom(BlockDevice& device, uint64_t offset, uint32_t byt
     if (!device.Read(buffer_.get(), request, got)) return device.LastError();
     got = std::min(got, request);
     if (got == 0) return kErrorHandleEof;
+    // On a cold disk the next piece arrives while this one is parsed.
+    if (remaining > got) {
+      device.WillRead(offset + got, std::min<uint64_t>(remaining - got, bufferSize_));
+    }
     remaining -= got;
     offset += got;
     Take(buffer_.get(), got);

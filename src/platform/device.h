@@ -23,6 +23,12 @@ class BlockDevice {
   // Reads up to `count` bytes at the file pointer and advances it. True on
   // success, with `bytesRead` possibly short (0 at the end of the device).
   virtual bool Read(void* buffer, uint32_t count, uint32_t& bytesRead) = 0;
+  // A hint that the bytes at `offset` will be read soon, so that a cold disk
+  // can fetch them while the caller works on what it has. Devices may ignore it.
+  virtual void WillRead(uint64_t offset, uint64_t count) {
+    (void)offset;
+    (void)count;
+  }
   // IOCTL_STORAGE_GET_DEVICE_NUMBER on a volume device: the disk's device
   // number and the partition number (counted from 1).
   virtual bool QueryDeviceNumber(uint32_t& deviceNumber, uint32_t& partitionNumber) = 0;

@@ -1,5 +1,6 @@
 #include "platform/posix/file_device.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -58,6 +59,16 @@ bool FileDevice::Read(void* buffer, uint32_t count, uint32_t& bytesRead) {
   }
   position_ += bytesRead;
   return true;
+}
+
+void FileDevice::WillRead(uint64_t offset, uint64_t count) {
+  if (fd_ < 0 || offset > static_cast<uint64_t>(INT64_MAX) || count > static_cast<uint64_t>(INT64_MAX)) {
+    return;
+  }
+  // Starts the reads in the background; a device that cannot take the hint
+  // is read as before.
+  (void)::posix_fadvise(fd_, static_cast<off_t>(offset), static_cast<off_t>(count),
+                        POSIX_FADV_WILLNEED);
 }
 
 bool FileDevice::QueryDeviceNumber(uint32_t& deviceNumber, uint32_t& partitionNumber) {

@@ -24,6 +24,7 @@ class FileDevice final : public BlockDevice {
 
   bool Seek(uint64_t offset) override;
   bool Read(void* buffer, uint32_t count, uint32_t& bytesRead) override;
+  void WillRead(uint64_t offset, uint64_t count) override;
   bool QueryDeviceNumber(uint32_t& deviceNumber, uint32_t& partitionNumber) override;
   ErrorCode LastError() const override { return lastError_; }
 
