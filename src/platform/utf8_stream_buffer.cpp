@@ -10,6 +10,23 @@ namespace {
 
 constexpr char32_t kReplacement = kReplacementCharacter;
 
+// Where the run of ASCII units that starts at `at` ends. Eight units are
+// tested at once: a fixed-length loop the compiler makes one vector test,
+// where a unit-by-unit scan was most of the encoder's time.
+template <typename Unit>
+size_t AsciiRunEnd(const Unit* units, size_t at, size_t count) {
+  using Bits = std::make_unsigned_t<Unit>;
+  constexpr size_t kBlock = 8;
+  while (count - at >= kBlock) {
+    Bits any = 0;
+    for (size_t k = 0; k < kBlock; ++k) any |= static_cast<Bits>(units[at + k]);
+    if (any >= 0x80) break;
+    at += kBlock;
+  }
+  while (at < count && static_cast<Bits>(units[at]) < 0x80) ++at;
+  return at;
+}
+
 }  // namespace
 
 template <typename Unit>
@@ -22,8 +39,7 @@ void Utf8Encoder::EncodeUnits(const Unit* units, size_t count, std::string& out)
     // Most text is ASCII: a run of it is copied a byte per unit, without the
     // general encoder.
     if (pendingHigh_ == 0) {
-      size_t end = i;
-      while (end < count && static_cast<std::make_unsigned_t<Unit>>(units[end]) < 0x80) ++end;
+      const size_t end = AsciiRunEnd(units, i, count);
       if (end != i) {
         const size_t at = out.size();
         out.resize(at + (end - i));

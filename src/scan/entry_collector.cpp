@@ -31,20 +31,20 @@ void EntryCollector::Consume(uint64_t number, ErrorCode error, const MFTRecord& 
   directories_.Note(number, record, reader);
   if (!listable || (entry_.deleted && !settings_.includeDeleted) || entry_.name.empty()) return;
   // A file whose path cannot be followed to the root is listed under the
-  // orphan marker, and what it lost is reported, whether it is printed or not.
-  // Files of one directory mostly follow one another: the last query is
-  // looked at before the map.
-  const PathQuery query{entry_.parentReference, !entry_.deleted};
-  if (wantPath_ && (pathQueries_.empty() || query != lastQuery_)) {
-    const uint32_t use = query.inUse ? 2 : 1;
-    uint32_t& seen = queried_.Insert(query.parentReference, 0);
-    if ((seen & use) == 0) {
-      seen |= use;
-      pathQueries_.push_back(query);
+  // orphan marker, and what it lost is reported, whether it is printed or not:
+  // the path of a file that is not kept is still asked for, in its place
+  // among the kept ones, once for each reference and use.
+  if (!PassesAttributeSelection(entry_, settings_.attributeMask, settings_.showStreamCount)) {
+    if (wantPath_) {
+      const uint32_t use = entry_.deleted ? 1 : 2;
+      uint32_t& seen = unkeptQueried_.Insert(entry_.parentReference, 0);
+      if ((seen & use) == 0) {
+        seen |= use;
+        unkeptQueries_.push_back({{entry_.parentReference, !entry_.deleted}, kept_.size()});
+      }
     }
-    lastQuery_ = query;
+    return;
   }
-  if (!PassesAttributeSelection(entry_, settings_.attributeMask, settings_.showStreamCount)) return;
   kept_.Add(entry_);
 }
 

@@ -1,15 +1,16 @@
 #pragma once
 // What a listing gathers while the MFT's records stream by: the directory
 // table for paths, the entries that may be printed (those that pass what can
-// be decided before their path is known), the parent references whose paths
-// must be resolved, and whether a record was damaged.
+// be decided before their path is known), the parent references of the files
+// that are not kept but whose paths must still be resolved, and whether a
+// record was damaged.
 
 #include <cstdint>
-#include <vector>
 
 #include "filters/scan_settings.h"
 #include "ntfs/directory_table.h"
 #include "ntfs/mft_stream.h"
+#include "scan/chunked_array.h"
 #include "scan/file_entry.h"
 #include "scan/kept_entries.h"
 #include "scan/reference_index.h"
@@ -41,12 +42,20 @@ class EntryCollector final : public MftRecordConsumer {
     bool inUse = false;
     bool operator==(const PathQuery&) const = default;
   };
+  // The query of a file that is listable but not kept (the attribute
+  // selection left it out), asked before kept entry `keptBefore`.
+  struct UnkeptQuery {
+    PathQuery query;
+    size_t keptBefore = 0;
+  };
 
   DirectoryTable& directories() { return directories_; }
   const KeptEntries& kept() const { return kept_; }
-  // The first query of each reference and use, in MFT order: resolving them
-  // in this order fills the path cache as a walk over every record would.
-  const std::vector<PathQuery>& pathQueries() const { return pathQueries_; }
+  // With the kept entries' own parent references, every path the listing
+  // asks for, in MFT order: resolving them in that order fills the path cache
+  // as a walk over every record would. Files kept need no query of their
+  // own, so a listing that keeps everything stores none.
+  const ChunkedArray<UnkeptQuery>& unkeptQueries() const { return unkeptQueries_; }
   bool damaged() const { return damaged_; }
 
  private:
@@ -56,10 +65,10 @@ class EntryCollector final : public MftRecordConsumer {
   DirectoryTable directories_;
   KeptEntries kept_;
   FileEntry entry_;
-  std::vector<PathQuery> pathQueries_;
-  PathQuery lastQuery_;
-  // By parent reference: bit 0 set once queried for a file not in use, bit 1 in use.
-  ReferenceIndex queried_;
+  ChunkedArray<UnkeptQuery> unkeptQueries_;
+  // By parent reference: bit 0 set once queried for an unkept file not in
+  // use, bit 1 in use.
+  ReferenceIndex unkeptQueried_;
   bool damaged_ = false;
 };
 

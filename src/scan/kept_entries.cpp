@@ -1,13 +1,6 @@
 #include "scan/kept_entries.h"
 
 namespace skerry {
-namespace {
-
-constexpr uint8_t kDeleted = 1;
-constexpr uint8_t kSparse = 2;
-constexpr uint8_t kNarrowName = 4;  // a byte per unit
-
-}  // namespace
 
 void KeptEntries::Add(const FileEntry& entry) {
   Kept kept;

@@ -29,8 +29,13 @@ class KeptEntries {
   // kept); its path is left as it is.
   void Rehydrate(size_t index, FileEntry& entry) const;
   uint64_t ParentReference(size_t index) const { return entries_[index].parentReference; }
+  bool Deleted(size_t index) const { return (entries_[index].flags & kDeleted) != 0; }
 
  private:
+  static constexpr uint8_t kDeleted = 1;
+  static constexpr uint8_t kSparse = 2;
+  static constexpr uint8_t kNarrowName = 4;  // a byte per unit
+
   struct Kept {
     uint64_t parentReference = 0;
     // The name's 48-bit position in names_, split to keep an entry 16 bytes.

@@ -1,5 +1,6 @@
 #include "scan/scan_loop.h"
 
+#include <cstdint>
 #include <string>
 
 #include "filters/file_views.h"
@@ -9,6 +10,20 @@ namespace skerry {
 namespace {
 
 constexpr uint32_t kAttributeSystem = 0x4;
+
+// Lookups in the path cache run ahead of the files by a few, so that each
+// finds its memory at hand.
+constexpr size_t kLookAhead = 8;
+
+void PrefetchAhead(const KeptEntries& kept, size_t index, const PathResolver& resolver) {
+  if (index + 3 * kLookAhead < kept.size()) {
+    resolver.PrefetchIndex(kept.ParentReference(index + 3 * kLookAhead));
+  }
+  if (index + 2 * kLookAhead < kept.size()) {
+    resolver.PrefetchDirectory(kept.ParentReference(index + 2 * kLookAhead));
+  }
+  if (index + kLookAhead < kept.size()) resolver.PrefetchPath(kept.ParentReference(index + kLookAhead));
+}
 
 }  // namespace
 
@@ -31,35 +46,41 @@ ErrorCode ScanEntries(EntryCollector& collector, const ScanSettings& settings, c
   entry.name.reserve(kEntryNameCapacity);
 
   // A file in use whose chain of parents breaks lost part of its path, which
-  // is damage; a deleted file's broken chain is stale data.
-  if (wantPath) {
-    for (const EntryCollector::PathQuery& query : collector.pathQueries()) {
-      if (!resolver.ResolveParent(query.parentReference, query.inUse, entry.path) && query.inUse) {
+  // is damage; a deleted file's broken chain is stale data. Paths are asked
+  // for in MFT order, those of files not kept included, so that the path
+  // cache fills as a walk over every record would fill it.
+  const KeptEntries& kept = collector.kept();
+  const ChunkedArray<EntryCollector::UnkeptQuery>& unkept = collector.unkeptQueries();
+  size_t nextUnkept = 0;
+  const auto resolveUnkept = [&](size_t keptBefore) {
+    std::u16string_view path;
+    for (; nextUnkept < unkept.size() && unkept[nextUnkept].keptBefore <= keptBefore; ++nextUnkept) {
+      const EntryCollector::PathQuery& query = unkept[nextUnkept].query;
+      if (!resolver.ResolveParent(query.parentReference, query.inUse, path) && query.inUse) {
         damaged = true;
       }
     }
-  }
-  const KeptEntries& kept = collector.kept();
+  };
   // The entry keeps its path from one entry to the next: files of one
   // directory, which mostly follow one another, resolve it once.
   EntryCollector::PathQuery resolved;
   bool haveResolved = false;
-  // Lookups in the path cache run ahead of the lines by a few files, so
-  // that each finds its memory at hand.
-  constexpr size_t kAhead = 8;
   for (size_t i = 0; i < kept.size(); ++i) {
     if (wantPath) {
-      if (i + 3 * kAhead < kept.size()) resolver.PrefetchIndex(kept.ParentReference(i + 3 * kAhead));
-      if (i + 2 * kAhead < kept.size()) {
-        resolver.PrefetchDirectory(kept.ParentReference(i + 2 * kAhead));
+      PrefetchAhead(kept, i, resolver);
+      if (nextUnkept < unkept.size() && unkept[nextUnkept].keptBefore <= i) {
+        resolveUnkept(i);
+        // The last path given out may not outlive another resolution.
+        haveResolved = false;
       }
-      if (i + kAhead < kept.size()) resolver.PrefetchPath(kept.ParentReference(i + kAhead));
     }
     kept.Rehydrate(i, entry);
     if (wantPath) {
       const EntryCollector::PathQuery query{entry.parentReference, !entry.deleted};
       if (!haveResolved || query != resolved) {
-        resolver.ResolveParent(query.parentReference, query.inUse, entry.path);
+        if (!resolver.ResolveParent(query.parentReference, query.inUse, entry.path) && query.inUse) {
+          damaged = true;
+        }
         resolved = query;
         haveResolved = true;
       }
@@ -72,6 +93,7 @@ ErrorCode ScanEntries(EntryCollector& collector, const ScanSettings& settings, c
     }
     visitor.Visit(entry);
   }
+  if (wantPath) resolveUnkept(SIZE_MAX);
   return damaged ? kErrorFileCorrupt : kErrorSuccess;
 }
 

@@ -218,5 +218,35 @@ TEST(ScanEntriesTest, BrokenChainsListUnderTheOrphanMarker) {
             L"\\$OrphanFiles\\loop-x\\looped.txt\n\\$OrphanFiles\\orphan.txt\n");
 }
 
+// Files the attribute selection leaves out still ask for their paths, in
+// their place in the MFT: a loop is entered where such a file enters it, and
+// a broken chain under such a file is damage.
+TEST(ScanEntriesTest, FilesLeftOutStillResolveTheirPathsInOrder) {
+  constexpr uint32_t kHidden = 0x2;
+  TestVolume volume;
+  volume
+      .Record(36, RecordBuilder()
+                      .DirectoryRecord(true)
+                      .StandardInformation(test::kSomeTime, 0x12)
+                      .FileName(u"loop-x", 37, kHidden)
+                      .Build())
+      .Directory(37, u"loop-y", 36)
+      .File(38, u"looped.txt", 36);
+  ScanSettings settings;
+  settings.attributeMask = test::kDirectoryFlag | kArchive;
+  EXPECT_EQ(Scan(volume, settings, kErrorFileCorrupt),
+            (std::vector<std::u16string>{u"\\.", u"\\$OrphanFiles\\loop-x\\loop-y",
+                                         u"\\$OrphanFiles\\loop-x\\looped.txt"}));
+
+  TestVolume orphan;
+  orphan.File(30, u"kept.txt", kRootRecord)
+      .Record(31, RecordBuilder()
+                      .StandardInformation(test::kSomeTime, kHidden)
+                      .FileName(u"lost.txt", 5000, kHidden)
+                      .Build());
+  EXPECT_EQ(Scan(orphan, settings, kErrorFileCorrupt),
+            (std::vector<std::u16string>{u"\\.", u"\\kept.txt"}));
+}
+
 }  // namespace
 }  // namespace skerry
