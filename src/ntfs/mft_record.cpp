@@ -89,8 +89,15 @@ ErrorCode MFTRecord::Parse(ByteView block) {
       neverUsed = NeverUsed(record.data(), record.size());
       return neverUsed ? kErrorSuccess : kErrorInvalidParameter;
     }
-    std::memcpy(fixed_.data(), record.data(), recordSize_);
-    bytesSize_ = recordSize_;
+    // The copy holds the strides that hold the bytes in use and the update
+    // sequence: no attribute reaches the slack after them, which on most
+    // volumes is half of each record.
+    const uint64_t needed = std::max<uint64_t>(
+        {record.le32(kUsedSize),
+         record.le16(kUpdateSequenceOffset) + 2ull * record.le16(kUpdateSequenceCount),
+         kRecordHeaderSize});
+    bytesSize_ = std::min<uint64_t>(recordSize_, (needed + kFixupStride - 1) / kFixupStride * kFixupStride);
+    std::memcpy(fixed_.data(), record.data(), bytesSize_);
     const uint16_t flags = record.le16(kRecordFlags);
     inUse = (flags & kRecordInUse) != 0;
     directoryRecord = (flags & kRecordIsDirectory) != 0;
@@ -103,7 +110,7 @@ ErrorCode MFTRecord::Parse(ByteView block) {
     if (recordLimit_ != 0 && FileReference{record.le64(kBaseRecord)}.RecordNumber() >= recordLimit_) {
       throw BlockException();
     }
-    ApplyFixups();
+    ApplyFixups(record);
     const ByteView fixed = Bytes();
     attributeOffset_ = fixed.le16(kFirstAttribute);
     // The attributes lie in the bytes in use, which lie in the record.
@@ -123,19 +130,21 @@ ErrorCode MFTRecord::Parse(ByteView block) {
 // the rest (a torn write) or damaged. The fix-up puts each stride's own bytes
 // back and leaves the sequence number in the array in their place, so that a
 // record fixed up in memory is recognised as such when it is parsed again.
-void MFTRecord::ApplyFixups() {
+void MFTRecord::ApplyFixups(ByteView raw) {
   const ByteView record = Bytes();
   const uint32_t count = record.le16(kUpdateSequenceCount);
   const uint32_t arrayOffset = record.le16(kUpdateSequenceOffset);
   // One entry for the number and one for each stride, all in the record.
-  if (count != bytesSize_ / kFixupStride + 1 || !record.Contains(arrayOffset, 2ull * count)) {
+  if (count != recordSize_ / kFixupStride + 1 || !record.Contains(arrayOffset, 2ull * count)) {
     throw BlockException();
   }
+  // Every stride is checked, those past the copy too: a torn write there
+  // is damage all the same.
   const uint16_t number = record.le16(arrayOffset);
   for (uint32_t i = 1; i < count; ++i) {
-    if (record.le16(kFixupStride * i - 2) != number) throw BlockException();
+    if (raw.le16(kFixupStride * i - 2) != number) throw BlockException();
   }
-  for (uint32_t i = 1; i < count; ++i) {
+  for (uint32_t i = 1; i < count && kFixupStride * i <= bytesSize_; ++i) {
     std::memcpy(fixed_.data() + kFixupStride * i - 2, fixed_.data() + arrayOffset + 2 * i, 2);
   }
 }

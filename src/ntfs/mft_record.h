@@ -74,7 +74,8 @@ class MFTRecord final : public FileDescription {
   bool InUse() const override { return inUse; }
 
   uint32_t RecordSize() const { return recordSize_; }
-  // The record last parsed, fixed up; valid until the next Parse.
+  // The record last parsed, fixed up, as far as the strides of 512 bytes
+  // that hold its bytes in use reach; valid until the next Parse.
   ByteView Bytes() const { return ByteView(fixed_.data(), bytesSize_); }
 
   StandardInfoBlock standardInfo{};
@@ -110,7 +111,7 @@ class MFTRecord final : public FileDescription {
   AttributeCounts attributeCounts{};
 
  private:
-  void ApplyFixups();
+  void ApplyFixups(ByteView raw);
   ErrorCode WalkAttributes();
   ErrorCode ReadStandardInformation();
   ErrorCode ReadFileName();
