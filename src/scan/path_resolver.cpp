@@ -93,7 +93,8 @@ const PathResolver::Directory* PathResolver::Cached(uint64_t number) const {
   return at != nullptr ? &cache_[*at] : nullptr;
 }
 
-// The pointers that Cached gave are not used after this: the cache may move.
+// Directories stay where they are (the cache grows in chunks); the index may
+// move, so a pointer that its Find gave is not used after this.
 PathResolver::Directory& PathResolver::Cache(uint64_t number) {
   const uint32_t at = cacheIndex_.Insert(number, static_cast<uint32_t>(cache_.size()));
   if (at == cache_.size()) cache_.push_back(Directory{});

@@ -52,7 +52,10 @@ ErrorCode ScanEntries(EntryCollector& collector, const ScanSettings& settings, c
   const KeptEntries& kept = collector.kept();
   const ChunkedArray<EntryCollector::UnkeptQuery>& unkept = collector.unkeptQueries();
   size_t nextUnkept = 0;
+  // Resolves the queries asked before kept entry `keptBefore`; returns
+  // whether there were any.
   const auto resolveUnkept = [&](size_t keptBefore) {
+    const size_t first = nextUnkept;
     std::u16string_view path;
     for (; nextUnkept < unkept.size() && unkept[nextUnkept].keptBefore <= keptBefore; ++nextUnkept) {
       const EntryCollector::PathQuery& query = unkept[nextUnkept].query;
@@ -60,6 +63,7 @@ ErrorCode ScanEntries(EntryCollector& collector, const ScanSettings& settings, c
         damaged = true;
       }
     }
+    return nextUnkept != first;
   };
   // The entry keeps its path from one entry to the next: files of one
   // directory, which mostly follow one another, resolve it once.
@@ -68,11 +72,8 @@ ErrorCode ScanEntries(EntryCollector& collector, const ScanSettings& settings, c
   for (size_t i = 0; i < kept.size(); ++i) {
     if (wantPath) {
       PrefetchAhead(kept, i, resolver);
-      if (nextUnkept < unkept.size() && unkept[nextUnkept].keptBefore <= i) {
-        resolveUnkept(i);
-        // The last path given out may not outlive another resolution.
-        haveResolved = false;
-      }
+      // The last path given out may not outlive another resolution.
+      if (resolveUnkept(i)) haveResolved = false;
     }
     kept.Rehydrate(i, entry);
     if (wantPath) {
