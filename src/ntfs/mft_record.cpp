@@ -96,7 +96,8 @@ ErrorCode MFTRecord::Parse(ByteView block) {
         {record.le32(kUsedSize),
          record.le16(kUpdateSequenceOffset) + 2ull * record.le16(kUpdateSequenceCount),
          kRecordHeaderSize});
-    bytesSize_ = std::min<uint64_t>(recordSize_, (needed + kFixupStride - 1) / kFixupStride * kFixupStride);
+    bytesSize_ =
+        std::min<uint64_t>(recordSize_, (needed + kFixupStride - 1) / kFixupStride * kFixupStride);
     std::memcpy(fixed_.data(), record.data(), bytesSize_);
     const uint16_t flags = record.le16(kRecordFlags);
     inUse = (flags & kRecordInUse) != 0;

@@ -23,13 +23,15 @@ namespace skerry {
 inline constexpr size_t kChunkBytes = kLargePageBytes;
 
 struct ChunkDelete {
-  void operator()(void* chunk) const { ::operator delete(chunk, std::align_val_t{kLargePageBytes}); }
+  void operator()(void* chunk) const {
+    ::operator delete (chunk, std::align_val_t{kLargePageBytes});
+  }
 };
 
 // A chunk of `bytes`, never zero-filled (what is read was written first);
 // the `index`th of its table.
 inline void* NewChunk(size_t bytes, size_t index) {
-  void* chunk = ::operator new(bytes, std::align_val_t{kLargePageBytes});
+  void* chunk = ::operator new (bytes, std::align_val_t{kLargePageBytes});
   if (index > 0) AdviseLargePages(chunk, bytes);
   return chunk;
 }
@@ -72,7 +74,8 @@ class ChunkedText {
   uint64_t Append(std::basic_string_view<Unit> text) {
     if (text.size() > chunkUnits_) text = text.substr(0, chunkUnits_);
     if (chunks_.empty() || used_ + text.size() > chunkUnits_) {
-      chunks_.emplace_back(static_cast<Unit*>(NewChunk(chunkUnits_ * sizeof(Unit), chunks_.size())));
+      chunks_.emplace_back(
+          static_cast<Unit*>(NewChunk(chunkUnits_ * sizeof(Unit), chunks_.size())));
       used_ = 0;
     }
     text.copy(chunks_.back().get() + used_, text.size());

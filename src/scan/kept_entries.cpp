@@ -47,9 +47,10 @@ void KeptEntries::Rehydrate(size_t index, FileEntry& entry) const {
                                               narrow ? kept.nameLength : 2 * kept.nameLength);
   entry.name.resize(kept.nameLength);
   for (size_t i = 0; i < kept.nameLength; ++i) {
-    entry.name[i] = narrow ? static_cast<unsigned char>(packed[i])
-                           : static_cast<char16_t>(static_cast<unsigned char>(packed[2 * i]) |
-                                                   static_cast<unsigned char>(packed[2 * i + 1]) << 8);
+    entry.name[i] = narrow
+                        ? static_cast<unsigned char>(packed[i])
+                        : static_cast<char16_t>(static_cast<unsigned char>(packed[2 * i]) |
+                                                static_cast<unsigned char>(packed[2 * i + 1]) << 8);
   }
   entry.parentReference = kept.parentReference;
   entry.parent = static_cast<uint32_t>(kept.parentReference);

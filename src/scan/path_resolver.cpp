@@ -16,8 +16,7 @@ bool PathResolver::Accepts(const Directory& directory, uint16_t sequenceNumber, 
          (!directory.inUse && static_cast<uint16_t>(sequenceNumber + 1) == directory.sequenceNumber);
 }
 
-bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse,
-                                 std::u16string_view& path) {
+bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16string_view& path) {
   // Most files lie in a directory whose path is already known.
   if (const Directory* hit = Cached(FileReference{parentReference}.RecordNumber());
       hit != nullptr && Accepts(*hit, FileReference{parentReference}.Sequence(), inUse)) {

@@ -22,7 +22,9 @@ void PrefetchAhead(const KeptEntries& kept, size_t index, const PathResolver& re
   if (index + 2 * kLookAhead < kept.size()) {
     resolver.PrefetchDirectory(kept.ParentReference(index + 2 * kLookAhead));
   }
-  if (index + kLookAhead < kept.size()) resolver.PrefetchPath(kept.ParentReference(index + kLookAhead));
+  if (index + kLookAhead < kept.size()) {
+    resolver.PrefetchPath(kept.ParentReference(index + kLookAhead));
+  }
 }
 
 }  // namespace
@@ -57,7 +59,8 @@ ErrorCode ScanEntries(EntryCollector& collector, const ScanSettings& settings, c
   const auto resolveUnkept = [&](size_t keptBefore) {
     const size_t first = nextUnkept;
     std::u16string_view path;
-    for (; nextUnkept < unkept.size() && unkept[nextUnkept].keptBefore <= keptBefore; ++nextUnkept) {
+    for (; nextUnkept < unkept.size() && unkept[nextUnkept].keptBefore <= keptBefore;
+         ++nextUnkept) {
       const EntryCollector::PathQuery& query = unkept[nextUnkept].query;
       if (!resolver.ResolveParent(query.parentReference, query.inUse, path) && query.inUse) {
         damaged = true;
@@ -79,7 +82,8 @@ ErrorCode ScanEntries(EntryCollector& collector, const ScanSettings& settings, c
     if (wantPath) {
       const EntryCollector::PathQuery query{entry.parentReference, !entry.deleted};
       if (!haveResolved || query != resolved) {
-        if (!resolver.ResolveParent(query.parentReference, query.inUse, entry.path) && query.inUse) {
+        if (!resolver.ResolveParent(query.parentReference, query.inUse, entry.path) &&
+            query.inUse) {
           damaged = true;
         }
         resolved = query;

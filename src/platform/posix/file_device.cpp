@@ -62,7 +62,8 @@ bool FileDevice::Read(void* buffer, uint32_t count, uint32_t& bytesRead) {
 }
 
 void FileDevice::WillRead(uint64_t offset, uint64_t count) {
-  if (fd_ < 0 || offset > static_cast<uint64_t>(INT64_MAX) || count > static_cast<uint64_t>(INT64_MAX)) {
+  if (fd_ < 0 || offset > static_cast<uint64_t>(INT64_MAX) ||
+      count > static_cast<uint64_t>(INT64_MAX)) {
     return;
   }
   // Starts the reads in the background; a device that cannot take the hint
