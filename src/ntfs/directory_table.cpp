@@ -1,7 +1,5 @@
 #include "ntfs/directory_table.h"
 
-#include <algorithm>
-
 #include "ntfs/attribute_list.h"
 #include "ntfs/file_reference.h"
 #include "platform/bytes.h"
@@ -9,11 +7,21 @@
 namespace skerry {
 namespace {
 
-template <typename T>
-const T* FindByNumber(const std::vector<T>& records, uint64_t number) {
-  const auto at = std::lower_bound(records.begin(), records.end(), number,
-                                   [](const T& record, uint64_t n) { return record.number < n; });
-  return at != records.end() && at->number == number ? &*at : nullptr;
+// `records` holds its records in rising record numbers.
+template <typename Records>
+const auto* FindByNumber(const Records& records, uint64_t number) {
+  size_t first = 0;
+  size_t count = records.size();
+  while (count > 0) {
+    const size_t half = count / 2;
+    if (records[first + half].number < number) {
+      first += half + 1;
+      count -= half + 1;
+    } else {
+      count = half;
+    }
+  }
+  return first < records.size() && records[first].number == number ? &records[first] : nullptr;
 }
 
 uint64_t ParentOf(const FileNameBlock& fileName) {
@@ -27,10 +35,10 @@ bool DirectoryTable::Usable(uint64_t number, uint64_t parentReference) {
 }
 
 uint64_t DirectoryTable::AppendName(const FileNameBlock& fileName, uint8_t& length) {
-  const uint64_t start = names_.size();
+  char16_t name[kFnMaxNameLength];
   length = NameLength(fileName);
-  for (size_t i = 0; i < length; ++i) names_.push_back(NameUnit(fileName, i));
-  return start;
+  for (size_t i = 0; i < length; ++i) name[i] = NameUnit(fileName, i);
+  return names_.Append(std::u16string_view(name, length));
 }
 
 void DirectoryTable::Note(uint64_t number, const MFTRecord& record, AttributeReader& reader) {

@@ -4,7 +4,8 @@
 // number and whether it is in use. A record that is not here (a file, a free
 // or damaged record, one past the MFT) is no directory a path may pass
 // through. Directories are kept in record order, so a lookup is a binary
-// search and memory grows with the number of directories alone.
+// search and memory grows with the number of directories alone. The table
+// and its names grow in fixed chunks, never copied as they grow.
 
 #include <cstdint>
 #include <string_view>
@@ -13,6 +14,7 @@
 #include "ntfs/attribute_reader.h"
 #include "ntfs/mft_record.h"
 #include "platform/byte_buffer.h"
+#include "platform/chunked_array.h"
 
 namespace skerry {
 
@@ -45,7 +47,7 @@ class DirectoryTable {
   // The directory record `number`; null when it is none.
   const DirectoryRecord* Find(uint64_t number) const;
   std::u16string_view Name(const DirectoryRecord& directory) const {
-    return std::u16string_view(names_).substr(directory.nameStart, directory.nameLength);
+    return names_.View(directory.nameStart, directory.nameLength);
   }
 
  private:
@@ -64,10 +66,10 @@ class DirectoryTable {
   uint64_t AppendName(const FileNameBlock& fileName, uint8_t& length);
   static bool Usable(uint64_t number, uint64_t parentReference);
 
-  std::vector<DirectoryRecord> directories_;
+  ChunkedArray<DirectoryRecord> directories_;
   std::vector<ExtensionName> extensions_;
   std::vector<Pending> pending_;
-  std::u16string names_;
+  ChunkedText<char16_t> names_{kFnMaxNameLength};
   ByteBuffer list_;  // an attribute list being read
 };
 

@@ -21,6 +21,8 @@ inline constexpr size_t kFnFlags = 56;
 inline constexpr size_t kFnNameLength = 64;  // in UTF-16 units
 inline constexpr size_t kFnNameType = 65;
 inline constexpr size_t kFnName = 66;
+// The name length is one byte.
+inline constexpr size_t kFnMaxNameLength = 255;
 
 inline constexpr uint8_t kNameTypeDosOnly = 2;
 inline constexpr uint32_t kFileNameDirectoryFlag = 0x10000000;

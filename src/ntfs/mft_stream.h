@@ -18,7 +18,7 @@
 namespace skerry {
 
 // A few MiB: large sequential requests, far below the MFT of a large volume.
-inline constexpr size_t kMftStreamBufferSize = 4 * 1024 * 1024;
+inline constexpr size_t kMftStreamBufferSize = 1024 * 1024;
 
 class MftRecordConsumer {
  public:

@@ -10,7 +10,7 @@
 #include "filters/scan_settings.h"
 #include "ntfs/directory_table.h"
 #include "ntfs/mft_stream.h"
-#include "scan/chunked_array.h"
+#include "platform/chunked_array.h"
 #include "scan/file_entry.h"
 #include "scan/kept_entries.h"
 #include "scan/reference_index.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "ntfs/run_entry.h"
-#include "scan/chunked_array.h"
+#include "platform/chunked_array.h"
 #include "scan/file_entry.h"
 
 namespace skerry {

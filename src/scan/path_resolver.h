@@ -6,6 +6,7 @@
 // back to back in one arena: a listing looks one up for nearly every file, in
 // no particular order, and copies it straight into the file's line.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <ostream>
@@ -16,7 +17,7 @@
 
 #include "ntfs/directory_table.h"
 #include "ntfs/file_reference.h"
-#include "scan/chunked_array.h"
+#include "platform/chunked_array.h"
 #include "scan/prefetch.h"
 #include "scan/reference_index.h"
 
@@ -32,6 +33,7 @@ inline constexpr size_t kMaxPathDepth = (kMaxPathLength + 1) / 2;
 // file whose chain of parents breaks starts with the separator and this
 // name, followed by the directories below the break.
 inline constexpr std::u16string_view kOrphanMarker = u"$OrphanFiles";
+inline constexpr size_t kPrefetchedPathBytes = 512;
 
 class PathResolver {
  public:
@@ -72,7 +74,10 @@ class PathResolver {
   void PrefetchPath(uint64_t parentReference) const {
     if (const Directory* directory = Cached(FileReference{parentReference}.RecordNumber());
         directory != nullptr && directory->pathLength != 0) {
-      PrefetchLine(PathOf(*directory).data());
+      const std::u16string_view path = PathOf(*directory);
+      const char* first = reinterpret_cast<const char*>(path.data());
+      const char* end = first + std::min<size_t>(path.size() * sizeof(char16_t), kPrefetchedPathBytes);
+      for (const char* line = first; line < end; line += 64) PrefetchLine(line);
     }
   }
 
