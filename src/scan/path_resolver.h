@@ -33,8 +33,6 @@ inline constexpr size_t kMaxPathDepth = (kMaxPathLength + 1) / 2;
 // file whose chain of parents breaks starts with the separator and this
 // name, followed by the directories below the break.
 inline constexpr std::u16string_view kOrphanMarker = u"$OrphanFiles";
-inline constexpr size_t kPrefetchedPathBytes = 512;
-
 class PathResolver {
  public:
   PathResolver(const DirectoryTable& directories, char16_t separator);
@@ -62,7 +60,9 @@ class PathResolver {
 
   // Hints for a lookup of `parentReference` a few files ahead, in three
   // steps, each of which reads only what the one before brought in: the
-  // index's line, then the cached directory, then its path.
+  // index's line, then the cached directory, then its path: every line of
+  // it, as the whole path is copied (a path spans several lines, and the
+  // copy waited for each beyond the first), up to a bound.
   void PrefetchIndex(uint64_t parentReference) const {
     cacheIndex_.Prefetch(FileReference{parentReference}.RecordNumber());
   }
@@ -75,13 +75,19 @@ class PathResolver {
     if (const Directory* directory = Cached(FileReference{parentReference}.RecordNumber());
         directory != nullptr && directory->pathLength != 0) {
       const std::u16string_view path = PathOf(*directory);
-      const char* first = reinterpret_cast<const char*>(path.data());
-      const char* end = first + std::min<size_t>(path.size() * sizeof(char16_t), kPrefetchedPathBytes);
-      for (const char* line = first; line < end; line += 64) PrefetchLine(line);
+      const auto first = reinterpret_cast<uintptr_t>(path.data());
+      const uintptr_t end =
+          first + std::min<size_t>(path.size() * sizeof(char16_t), kPrefetchedPathBytes);
+      for (uintptr_t line = first & ~(uintptr_t{kCacheLineBytes} - 1); line < end;
+           line += kCacheLineBytes) {
+        PrefetchLine(reinterpret_cast<const void*>(line));
+      }
     }
   }
 
  private:
+  static constexpr size_t kPrefetchedPathBytes = 512;
+
   // What a directory record says of itself, and its path once built.
   struct Directory {
     bool usable = false;  // an intact directory record; the root only as its own parent

@@ -3,7 +3,11 @@
 // for each file in MFT order, which is no order at all for the path cache:
 // without the hint each lookup waits for memory two or three times.
 
+#include <cstddef>
+
 namespace skerry {
+
+inline constexpr size_t kCacheLineBytes = 64;
 
 inline void PrefetchLine(const void* address) {
 #if defined(__GNUC__) || defined(__clang__)
