@@ -50,6 +50,7 @@ class EntryCollector final : public MftRecordConsumer {
   };
 
   DirectoryTable& directories() { return directories_; }
+  const DirectoryTable& directories() const { return directories_; }
   const KeptEntries& kept() const { return kept_; }
   // With the kept entries' own parent references, every path the listing
   // asks for, in MFT order: resolving them in that order fills the path cache

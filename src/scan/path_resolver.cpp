@@ -6,7 +6,10 @@
 
 namespace skerry {
 PathResolver::PathResolver(const DirectoryTable& directories, char16_t separator)
-    : directories_(directories), separator_(separator) {}
+    : directories_(directories), separator_(separator) {
+  orphanPath_.assign(1, separator_);
+  orphanPath_.append(kOrphanMarker);
+}
 
 bool PathResolver::Accepts(const Directory& directory, uint16_t sequenceNumber, bool childInUse) {
   if (!directory.usable) return false;
@@ -64,13 +67,12 @@ bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16s
   }
 
   bool complete = false;
+  path = orphanPath_;
   if (top != nullptr) {
-    built_ = PathOf(*top);
+    path = PathOf(*top);
     complete = top->complete;
-  } else {
-    built_.assign(1, separator_);
-    built_.append(kOrphanMarker);
   }
+  built_ = path;
   // From the top of the chain down, each level's path is its parent's and
   // its own name.
   for (auto level = chain_.rbegin(); level != chain_.rend(); ++level) {
@@ -82,8 +84,8 @@ bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16s
     directory.complete = complete;
     directory.pathStart = paths_.Append(built_);
     directory.pathLength = built_.size();
+    path = PathOf(directory);
   }
-  path = built_;
   return complete;
 }
 

@@ -6,7 +6,6 @@
 // back to back in one arena: a listing looks one up for nearly every file, in
 // no particular order, and copies it straight into the file's line.
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <ostream>
@@ -42,7 +41,8 @@ class PathResolver {
   // Sets `path` to the directory path that the parent reference
   // `parentReference` of a file leads to (empty for a file in the root), and
   // returns whether the chain of parents was followed up to the root. The
-  // path is the resolver's own and stays valid until the next call.
+  // path is the resolver's own, stays valid as long as the resolver, and
+  // never changes: another thread may read it once told where it is.
   //
   // A reference is followed only to an intact directory record (header flag
   // 0x0002) whose sequence number is the reference's high 16 bits (0 there
@@ -58,11 +58,9 @@ class PathResolver {
   // levels below the break are kept, and the result is false.
   bool ResolveParent(uint64_t parentReference, bool inUse, std::u16string_view& path);
 
-  // Hints for a lookup of `parentReference` a few files ahead, in three
-  // steps, each of which reads only what the one before brought in: the
-  // index's line, then the cached directory, then its path: every line of
-  // it, as the whole path is copied (a path spans several lines, and the
-  // copy waited for each beyond the first), up to a bound.
+  // Hints for a lookup of `parentReference` a few files ahead, in two
+  // steps, the second of which reads only what the first brought in: the
+  // index's line, then the cached directory.
   void PrefetchIndex(uint64_t parentReference) const {
     cacheIndex_.Prefetch(FileReference{parentReference}.RecordNumber());
   }
@@ -71,23 +69,8 @@ class PathResolver {
       PrefetchLine(&cache_[*at]);
     }
   }
-  void PrefetchPath(uint64_t parentReference) const {
-    if (const Directory* directory = Cached(FileReference{parentReference}.RecordNumber());
-        directory != nullptr && directory->pathLength != 0) {
-      const std::u16string_view path = PathOf(*directory);
-      const auto first = reinterpret_cast<uintptr_t>(path.data());
-      const uintptr_t end =
-          first + std::min<size_t>(path.size() * sizeof(char16_t), kPrefetchedPathBytes);
-      for (uintptr_t line = first & ~(uintptr_t{kCacheLineBytes} - 1); line < end;
-           line += kCacheLineBytes) {
-        PrefetchLine(reinterpret_cast<const void*>(line));
-      }
-    }
-  }
 
  private:
-  static constexpr size_t kPrefetchedPathBytes = 512;
-
   // What a directory record says of itself, and its path once built.
   struct Directory {
     bool usable = false;  // an intact directory record; the root only as its own parent
@@ -131,6 +114,7 @@ class PathResolver {
   std::unordered_set<uint64_t> onChain_;
   std::u16string names_;
   std::u16string built_;
+  std::u16string orphanPath_;  // the path of a file whose parent is no directory
 };
 
 }  // namespace skerry

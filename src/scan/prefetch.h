@@ -4,6 +4,7 @@
 // without the hint each lookup waits for memory two or three times.
 
 #include <cstddef>
+#include <cstdint>
 
 namespace skerry {
 
@@ -15,6 +16,19 @@ inline void PrefetchLine(const void* address) {
 #else
   (void)address;
 #endif
+}
+
+// Every line that the first `size` bytes at `address` touch, up to a bound: a
+// path spans several lines, and copying it waited for each that was not
+// asked for.
+inline void PrefetchBytes(const void* address, size_t size) {
+  constexpr size_t kMostBytes = 512;
+  const auto first = reinterpret_cast<uintptr_t>(address);
+  const uintptr_t end = first + (size < kMostBytes ? size : kMostBytes);
+  for (uintptr_t line = first & ~(uintptr_t{kCacheLineBytes} - 1); line < end;
+       line += kCacheLineBytes) {
+    PrefetchLine(reinterpret_cast<const void*>(line));
+  }
 }
 
 }  // namespace skerry

@@ -1,10 +1,17 @@
 #include "scan/scan_loop.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <exception>
 #include <string>
+#include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "filters/file_views.h"
+#include "scan/path_batches.h"
 #include "scan/path_resolver.h"
+#include "scan/prefetch.h"
 
 namespace skerry {
 namespace {
@@ -15,16 +22,145 @@ constexpr uint32_t kAttributeSystem = 0x4;
 // finds its memory at hand.
 constexpr size_t kLookAhead = 8;
 
-void PrefetchAhead(const KeptEntries& kept, size_t index, const PathResolver& resolver) {
-  if (index + 3 * kLookAhead < kept.size()) {
-    resolver.PrefetchIndex(kept.ParentReference(index + 3 * kLookAhead));
+// Resolves the paths of the kept entries in MFT order, a batch at a time,
+// and those of the files left out between them, so that the path cache fills
+// as a walk over every record would fill it. A file in use whose chain of
+// parents breaks lost part of its path, which is damage; a deleted file's
+// broken chain is stale data.
+class BatchResolver {
+ public:
+  BatchResolver(const EntryCollector& collector, char16_t separator)
+      : kept_(collector.kept()),
+        unkept_(collector.unkeptQueries()),
+        resolver_(collector.directories(), separator) {}
+
+  // Fills `batch` with the paths of the next kept entries; false once every
+  // path has been resolved.
+  bool Fill(PathBatch& batch) {
+    batch.first = next_;
+    const size_t end = std::min(kept_.size(), next_ + PathBatches::kBatchEntries);
+    for (; next_ < end; ++next_) {
+      PrefetchAhead(next_);
+      ResolveUnkept(next_);
+      const EntryCollector::PathQuery query{kept_.ParentReference(next_), !kept_.Deleted(next_)};
+      // Files of one directory, which mostly follow one another, resolve
+      // its path once.
+      if (!haveResolved_ || query != resolved_) Resolve(query, path_);
+      resolved_ = query;
+      haveResolved_ = true;
+      batch.paths.push_back(path_);
+    }
+    if (next_ == kept_.size()) ResolveUnkept(SIZE_MAX);
+    return !batch.paths.empty();
   }
-  if (index + 2 * kLookAhead < kept.size()) {
-    resolver.PrefetchDirectory(kept.ParentReference(index + 2 * kLookAhead));
+
+  bool damaged() const { return damaged_; }
+
+ private:
+  void Resolve(const EntryCollector::PathQuery& query, std::u16string_view& path) {
+    if (!resolver_.ResolveParent(query.parentReference, query.inUse, path) && query.inUse) {
+      damaged_ = true;
+    }
   }
-  if (index + kLookAhead < kept.size()) {
-    resolver.PrefetchPath(kept.ParentReference(index + kLookAhead));
+  // Resolves the queries asked before kept entry `keptBefore`.
+  void ResolveUnkept(size_t keptBefore) {
+    std::u16string_view path;
+    for (; nextUnkept_ < unkept_.size() && unkept_[nextUnkept_].keptBefore <= keptBefore;
+         ++nextUnkept_) {
+      Resolve(unkept_[nextUnkept_].query, path);
+    }
   }
+  void PrefetchAhead(size_t index) const {
+    if (index + 2 * kLookAhead < kept_.size()) {
+      resolver_.PrefetchIndex(kept_.ParentReference(index + 2 * kLookAhead));
+    }
+    if (index + kLookAhead < kept_.size()) {
+      resolver_.PrefetchDirectory(kept_.ParentReference(index + kLookAhead));
+    }
+  }
+
+  const KeptEntries& kept_;
+  const ChunkedArray<EntryCollector::UnkeptQuery>& unkept_;
+  PathResolver resolver_;
+  size_t next_ = 0;
+  size_t nextUnkept_ = 0;
+  EntryCollector::PathQuery resolved_;
+  bool haveResolved_ = false;
+  std::u16string_view path_;
+  bool damaged_ = false;
+};
+
+// Visits kept entries `first` on, `count` of them, with their paths when
+// `paths` holds them.
+void VisitEntries(const KeptEntries& kept, size_t first, size_t count,
+                  const std::u16string_view* paths, const ScanSettings& settings, FileEntry& entry,
+                  EntryVisitor& visitor) {
+  static const StandardInfoBlock kNoStandardInfo{};
+  static const FileNameBlock kNoFileName{};
+  for (size_t k = 0; k < count; ++k) {
+    if (paths != nullptr && k + kLookAhead < count) {
+      const std::u16string_view ahead = paths[k + kLookAhead];
+      PrefetchBytes(ahead.data(), ahead.size() * sizeof(char16_t));
+    }
+    kept.Rehydrate(first + k, entry);
+    entry.path = paths != nullptr ? paths[k] : std::u16string_view{};
+    if (settings.hasDirectoryFilter &&
+        !settings.directoryFilter->Matches(kNoStandardInfo, kNoFileName, entry)) {
+      continue;
+    }
+    visitor.Visit(entry);
+  }
+}
+
+// Resolves paths on a second thread while this one writes the lines, a few
+// batches behind; returns whether a path was damaged. The lines are written
+// here, in order, as they would be without the second thread.
+bool VisitWithPaths(const EntryCollector& collector, char16_t separator,
+                    const ScanSettings& settings, FileEntry& entry, EntryVisitor& visitor) {
+  BatchResolver resolver(collector, separator);
+  PathBatches batches;
+  std::exception_ptr failure;
+  const auto resolve = [&] {
+    try {
+      while (PathBatch* batch = batches.NextToFill()) {
+        if (!resolver.Fill(*batch)) break;
+        batches.Filled();
+      }
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    batches.Finish();
+  };
+  std::thread resolving;
+  try {
+    resolving = std::thread(resolve);
+  } catch (const std::system_error&) {
+    // No second thread to be had: each batch is resolved, then written.
+    PathBatch batch;
+    while (resolver.Fill(batch)) {
+      VisitEntries(collector.kept(), batch.first, batch.paths.size(), batch.paths.data(), settings,
+                   entry, visitor);
+      batch.paths.clear();
+    }
+    return resolver.damaged();
+  }
+  // However the writing ends, the resolver is stopped and waited for.
+  struct Joiner {
+    PathBatches& batches;
+    std::thread& thread;
+    ~Joiner() {
+      batches.Stop();
+      if (thread.joinable()) thread.join();
+    }
+  } joiner{batches, resolving};
+  while (PathBatch* batch = batches.NextToWrite()) {
+    VisitEntries(collector.kept(), batch->first, batch->paths.size(), batch->paths.data(), settings,
+                 entry, visitor);
+    batches.Written();
+  }
+  resolving.join();
+  if (failure) std::rethrow_exception(failure);
+  return resolver.damaged();
 }
 
 }  // namespace
@@ -38,67 +174,15 @@ bool PassesAttributeSelection(const FileEntry& entry, uint32_t mask, bool showSt
 
 ErrorCode ScanEntries(EntryCollector& collector, const ScanSettings& settings, char16_t separator,
                       EntryVisitor& visitor) {
-  static const StandardInfoBlock kNoStandardInfo{};
-  static const FileNameBlock kNoFileName{};
   collector.directories().Finish();
-  PathResolver resolver(collector.directories(), separator);
-  const bool wantPath = EntryCollector::WantsPath(settings);
-  bool damaged = collector.damaged();
   FileEntry entry;
   entry.name.reserve(kEntryNameCapacity);
-
-  // A file in use whose chain of parents breaks lost part of its path, which
-  // is damage; a deleted file's broken chain is stale data. Paths are asked
-  // for in MFT order, those of files not kept included, so that the path
-  // cache fills as a walk over every record would fill it.
-  const KeptEntries& kept = collector.kept();
-  const ChunkedArray<EntryCollector::UnkeptQuery>& unkept = collector.unkeptQueries();
-  size_t nextUnkept = 0;
-  // Resolves the queries asked before kept entry `keptBefore`; returns
-  // whether there were any.
-  const auto resolveUnkept = [&](size_t keptBefore) {
-    const size_t first = nextUnkept;
-    std::u16string_view path;
-    for (; nextUnkept < unkept.size() && unkept[nextUnkept].keptBefore <= keptBefore;
-         ++nextUnkept) {
-      const EntryCollector::PathQuery& query = unkept[nextUnkept].query;
-      if (!resolver.ResolveParent(query.parentReference, query.inUse, path) && query.inUse) {
-        damaged = true;
-      }
-    }
-    return nextUnkept != first;
-  };
-  // The entry keeps its path from one entry to the next: files of one
-  // directory, which mostly follow one another, resolve it once.
-  EntryCollector::PathQuery resolved;
-  bool haveResolved = false;
-  for (size_t i = 0; i < kept.size(); ++i) {
-    if (wantPath) {
-      PrefetchAhead(kept, i, resolver);
-      // The last path given out may not outlive another resolution.
-      if (resolveUnkept(i)) haveResolved = false;
-    }
-    kept.Rehydrate(i, entry);
-    if (wantPath) {
-      const EntryCollector::PathQuery query{entry.parentReference, !entry.deleted};
-      if (!haveResolved || query != resolved) {
-        if (!resolver.ResolveParent(query.parentReference, query.inUse, entry.path) &&
-            query.inUse) {
-          damaged = true;
-        }
-        resolved = query;
-        haveResolved = true;
-      }
-    } else {
-      entry.path = {};
-    }
-    if (settings.hasDirectoryFilter &&
-        !settings.directoryFilter->Matches(kNoStandardInfo, kNoFileName, entry)) {
-      continue;
-    }
-    visitor.Visit(entry);
+  bool damaged = collector.damaged();
+  if (EntryCollector::WantsPath(settings)) {
+    if (VisitWithPaths(collector, separator, settings, entry, visitor)) damaged = true;
+  } else {
+    VisitEntries(collector.kept(), 0, collector.kept().size(), nullptr, settings, entry, visitor);
   }
-  if (wantPath) resolveUnkept(SIZE_MAX);
   return damaged ? kErrorFileCorrupt : kErrorSuccess;
 }
 
