@@ -80,23 +80,29 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
   return out;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
+char* PutUtf8(char* out, char32_t cp) {
   if (cp > 0x10FFFF || IsSurrogate(cp)) cp = kReplacement;
   if (cp < 0x80) {
-    out.push_back(char(cp));
+    *out++ = char(cp);
   } else if (cp < 0x800) {
-    out.push_back(char(0xC0 | (cp >> 6)));
-    out.push_back(char(0x80 | (cp & 0x3F)));
+    *out++ = char(0xC0 | (cp >> 6));
+    *out++ = char(0x80 | (cp & 0x3F));
   } else if (cp < kFirstSupplementary) {
-    out.push_back(char(0xE0 | (cp >> 12)));
-    out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(char(0x80 | (cp & 0x3F)));
+    *out++ = char(0xE0 | (cp >> 12));
+    *out++ = char(0x80 | ((cp >> 6) & 0x3F));
+    *out++ = char(0x80 | (cp & 0x3F));
   } else {
-    out.push_back(char(0xF0 | (cp >> 18)));
-    out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(char(0x80 | (cp & 0x3F)));
+    *out++ = char(0xF0 | (cp >> 18));
+    *out++ = char(0x80 | ((cp >> 12) & 0x3F));
+    *out++ = char(0x80 | ((cp >> 6) & 0x3F));
+    *out++ = char(0x80 | (cp & 0x3F));
   }
+  return out;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  char bytes[4];
+  out.append(bytes, static_cast<size_t>(PutUtf8(bytes, cp) - bytes));
 }
 
 std::string Utf16ToUtf8(std::u16string_view utf16) {

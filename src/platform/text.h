@@ -21,6 +21,8 @@ void AppendUtf16(std::u16string& out, char32_t codePoint);
 std::string Utf16ToUtf8(std::u16string_view utf16);
 // Appends one code point as UTF-8; a surrogate or a value past U+10FFFF becomes U+FFFD.
 void AppendUtf8(std::string& out, char32_t codePoint);
+// The same into memory with room for 4 bytes; returns the end of what it wrote.
+char* PutUtf8(char* out, char32_t codePoint);
 // ASCII (or any 8-bit text) widened byte by byte, as the program's fixed texts are.
 std::u16string Widen(std::string_view text);
 

@@ -4,17 +4,17 @@
 
 namespace skerry {
 
-void Utf16Writer::Write(std::wostream& out, std::u16string_view text) {
+void Utf16Writer::Write(std::wostream& out, std::initializer_list<std::u16string_view> pieces) {
   if (out.rdbuf() != buffer_) {
     buffer_ = out.rdbuf();
     direct_ = dynamic_cast<WideStreamBuffer*>(out.rdbuf());
   }
   if (direct_ != nullptr) {
-    if (!direct_->PutUtf16(text)) out.setstate(std::ios_base::badbit);
+    if (!direct_->PutUtf16(pieces)) out.setstate(std::ios_base::badbit);
     return;
   }
   wide_.clear();
-  AppendWide(wide_, text);
+  for (const std::u16string_view piece : pieces) AppendWide(wide_, piece);
   out.write(wide_.data(), static_cast<std::streamsize>(wide_.size()));
 }
 

@@ -4,6 +4,7 @@
 // a pipe gets each line encoded once, from UTF-16 to UTF-8; any other stream
 // gets it converted to wide characters (AppendWide) through its write.
 
+#include <initializer_list>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -15,7 +16,9 @@ namespace skerry {
 class Utf16Writer {
  public:
   // Sets the stream's badbit when the device failed.
-  void Write(std::wostream& out, std::u16string_view text);
+  void Write(std::wostream& out, std::u16string_view text) { Write(out, {text}); }
+  // Writes the pieces as one text.
+  void Write(std::wostream& out, std::initializer_list<std::u16string_view> pieces);
 
  private:
   const std::wstreambuf* buffer_ = nullptr;  // the buffer direct_ was found for

@@ -6,6 +6,7 @@
 // a value above U+10FFFF, becomes U+FFFD.
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -13,18 +14,37 @@
 
 namespace skerry {
 
+// Bytes appended through a pointer: room is made for the most a text can
+// take and only what was written is kept, so no byte is zero-filled first.
+class ByteBlock {
+ public:
+  // Room for `count` bytes after those held; valid until the next call.
+  char* Room(size_t count);
+  // Keeps the bytes written up to `end`, in the room Room gave.
+  void KeepUpTo(const char* end) { size_ = static_cast<size_t>(end - data_.get()); }
+  std::string_view View() const { return {data_.get(), size_}; }
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  void clear() { size_ = 0; }
+
+ private:
+  std::unique_ptr<char[]> data_;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+};
+
 // Converts wide or UTF-16 text to UTF-8 piece by piece; a UTF-16 pair may
 // straddle two pieces.
 class Utf8Encoder {
  public:
-  void Encode(std::wstring_view text, std::string& out);
-  void Encode(std::u16string_view text, std::string& out);
+  void Encode(std::wstring_view text, ByteBlock& out);
+  void Encode(std::u16string_view text, ByteBlock& out);
   // Ends the text: a high surrogate still waiting for its partner becomes U+FFFD.
-  void Finish(std::string& out);
+  void Finish(ByteBlock& out);
 
  private:
   template <typename Unit>
-  void EncodeUnits(const Unit* units, size_t count, std::string& out);
+  void EncodeUnits(const Unit* units, size_t count, ByteBlock& out);
 
   char32_t pendingHigh_ = 0;
 };
@@ -36,6 +56,7 @@ class Utf8StreamBuffer : public WideStreamBuffer {
   // Encodes the text once, from UTF-16 to UTF-8, beside the bytes already
   // held; the device gets them a block at a time.
   bool PutUtf16(std::u16string_view text) override;
+  bool PutUtf16(std::initializer_list<std::u16string_view> pieces) override;
 
  protected:
   // Writes all the bytes to the device; false when it failed.
@@ -48,7 +69,7 @@ class Utf8StreamBuffer : public WideStreamBuffer {
 
   Utf8Encoder encoder_;
   // The encoded text not yet written, reused, so steady output allocates nothing.
-  std::string bytes_;
+  ByteBlock bytes_;
 };
 
 }  // namespace skerry

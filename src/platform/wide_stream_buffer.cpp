@@ -25,6 +25,13 @@ bool WideStreamBuffer::PutUtf16(std::u16string_view text) {
   return sputn(converted_.data(), length) == length;
 }
 
+bool WideStreamBuffer::PutUtf16(std::initializer_list<std::u16string_view> pieces) {
+  converted_.clear();
+  for (const std::u16string_view piece : pieces) AppendWide(converted_, piece);
+  const auto length = static_cast<std::streamsize>(converted_.size());
+  return sputn(converted_.data(), length) == length;
+}
+
 WideStreamBuffer::int_type WideStreamBuffer::overflow(int_type c) {
   if (!FlushBuffer(false)) return traits_type::eof();
   if (!traits_type::eq_int_type(c, traits_type::eof())) {

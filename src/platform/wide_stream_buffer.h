@@ -6,6 +6,7 @@
 // the same block forever.
 
 #include <cstddef>
+#include <initializer_list>
 #include <streambuf>
 #include <string>
 #include <string_view>
@@ -25,6 +26,8 @@ class WideStreamBuffer : public std::wstreambuf {
   // text without the wide-character stage: a listing is mostly names and
   // paths, which NTFS stores as UTF-16.
   virtual bool PutUtf16(std::u16string_view text);
+  // Takes the pieces as one text: their concatenation, without building it.
+  virtual bool PutUtf16(std::initializer_list<std::u16string_view> pieces);
 
  protected:
   // Writes the text to the device; false when the device failed. `final` is

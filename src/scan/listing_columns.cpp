@@ -58,35 +58,38 @@ ListingLineWriter::ListingLineWriter(const ScanSettings& settings, char16_t sepa
 }
 
 void ListingLineWriter::Write(std::wostream& out, const FileEntry& entry) {
-  // The whole line is built in one reused string and written at once: no
-  // stream formatting per column, no temporary string per line.
+  // The line's head (columns, marker, drive) is built in one reused string;
+  // the path and the name, most of the line, go to the stream from where
+  // they are kept, and the stream takes the pieces as one line: no stream
+  // formatting per column, no temporary string per line.
   line_.clear();
   if (ShowsAnyColumn(settings_)) {
     columns_.clear();
     AppendColumns(entry);
     AppendFromWide(line_, columns_);
   }
-  // On a terminal, control characters in names show as "?"; -0 asks for
-  // names exactly as they are, whatever reads them.
-  const bool forTerminal = !settings_.nulTerminated && IsInteractive(out);
   // A record no longer in use (-e) is marked where no name can start.
   if (entry.deleted) line_.push_back(kDeletedMarker);
   line_ += settings_.drivePrefix;
+  std::u16string_view path = entry.path;
+  std::u16string_view name = entry.name;
+  // On a terminal, control characters in names show as "?"; -0 asks for
+  // names exactly as they are, whatever reads them.
+  if (!settings_.nulTerminated && IsInteractive(out)) {
+    masked_.clear();
+    AppendForTerminal(masked_, path);
+    const size_t pathLength = masked_.size();
+    AppendForTerminal(masked_, name);
+    path = std::u16string_view(masked_).substr(0, pathLength);
+    name = std::u16string_view(masked_).substr(pathLength);
+  }
+  const std::u16string_view terminator =
+      settings_.nulTerminated ? std::u16string_view(u"\0", 1) : std::u16string_view(u"\n");
   if (settings_.showDirectory) {
-    if (forTerminal) {
-      AppendForTerminal(line_, entry.path);
-    } else {
-      line_ += entry.path;
-    }
-    line_.push_back(separator_);
-  }
-  if (forTerminal) {
-    AppendForTerminal(line_, entry.name);
+    writer_.Write(out, {line_, path, std::u16string_view(&separator_, 1), name, terminator});
   } else {
-    line_ += entry.name;
+    writer_.Write(out, {line_, name, terminator});
   }
-  line_.push_back(settings_.nulTerminated ? u'\0' : u'\n');
-  writer_.Write(out, line_);
   EndLine(out);
 }
 

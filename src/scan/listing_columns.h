@@ -36,10 +36,11 @@ class ListingLineWriter {
   char16_t separator_;
   uint32_t clusterSize_;
   std::wstring columnSeparator_;
-  // The line being built, reused for every line. It is UTF-16, as the names
-  // and paths it is mostly made of are, so they are copied, not converted,
-  // and the stream encodes the line once.
+  // The head of the line being built, reused for every line. It is UTF-16,
+  // as the names and paths that follow it are, and the stream encodes the
+  // whole line once.
   std::u16string line_;
+  std::u16string masked_;  // the path and the name as a terminal shows them, reused
   std::wstring columns_;  // the switched-on columns of the line, reused
   Utf16Writer writer_;
   // The last time stamp's text, by its whole second: files made together

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <ostream>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -76,6 +77,33 @@ TEST_F(Utf8OutputTest, UtfSixteenTextWithSurrogatePairsArrivesAsOneCodePoint) {
   EXPECT_EQ(ReadAll(file_),
             "a\xF0\x9F\x98\x80"
             "b");
+}
+
+// Long ASCII runs (taken many units at a time) broken by every kind of
+// unit, surrogate pairs split between pieces and lone halves, put one piece
+// or several at a time: the bytes are the whole text's UTF-8.
+TEST_F(Utf8OutputTest, PiecesOfAnyTextArriveAsTheWholeTextsUtf8) {
+  std::mt19937 random(7);
+  const char16_t others[] = {u'\u00e9', u'\u65E5', 0xD83D, 0xDE00, 0xDC00, 0xD800, 0x7F, 0x80};
+  std::u16string whole;
+  {
+    FileDescriptorStreamBuffer buffer(fd_, 256);
+    for (int round = 0; round < 400; ++round) {
+      std::u16string pieces[3];
+      for (std::u16string& piece : pieces) {
+        const size_t ascii = random() % 40;
+        for (size_t i = 0; i < ascii; ++i) piece.push_back(static_cast<char16_t>(u' ' + i % 90));
+        if (random() % 2 == 0) piece.push_back(others[random() % std::size(others)]);
+        whole += piece;
+      }
+      if (round % 2 == 0) {
+        ASSERT_TRUE(buffer.PutUtf16({pieces[0], pieces[1], pieces[2]}));
+      } else {
+        for (const std::u16string& piece : pieces) ASSERT_TRUE(buffer.PutUtf16(piece));
+      }
+    }
+  }
+  EXPECT_EQ(ReadAll(file_), Utf16ToUtf8(whole));
 }
 
 TEST_F(Utf8OutputTest, HoldsTextUntilFlushedAndKeepsOrderAcrossBlocks) {
