@@ -44,6 +44,8 @@ class DirectoryTable {
   // once the whole MFT has been noted.
   void Finish();
 
+  // The number of directory records held.
+  size_t size() const { return directories_.size(); }
   // The directory record `number`; null when it is none.
   const DirectoryRecord* Find(uint64_t number) const;
   std::u16string_view Name(const DirectoryRecord& directory) const {

@@ -23,8 +23,9 @@ constexpr size_t kMostBytesPerUnit = 4;
 constexpr size_t kMostBytesPending = 4;
 
 // Copies the run of ASCII units at the start of `units` to `out`, a byte per
-// unit, and returns its length. Most text is ASCII; sixteen UTF-16 units are
-// tested and narrowed at once where the processor has the instructions.
+// unit, and returns its length. Most text is ASCII; sixteen UTF-16 units, or
+// eight, are tested and narrowed at once where the processor has the
+// instructions.
 template <typename Unit>
 size_t CopyAsciiRun(const Unit* units, size_t count, char* out) {
   using Bits = std::make_unsigned_t<Unit>;
@@ -38,6 +39,14 @@ size_t CopyAsciiRun(const Unit* units, size_t count, char* out) {
       const __m128i wide = _mm_and_si128(_mm_or_si128(low, high), nonAscii);
       if (_mm_movemask_epi8(_mm_cmpeq_epi16(wide, _mm_setzero_si128())) != 0xFFFF) break;
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(low, high));
+    }
+    if (count - i >= 8) {
+      const __m128i units8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
+      const __m128i wide = _mm_and_si128(units8, nonAscii);
+      if (_mm_movemask_epi8(_mm_cmpeq_epi16(wide, _mm_setzero_si128())) == 0xFFFF) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(units8, units8));
+        i += 8;
+      }
     }
   }
 #endif

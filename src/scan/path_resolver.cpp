@@ -1,5 +1,6 @@
 #include "scan/path_resolver.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "ntfs/file_reference.h"
@@ -7,6 +8,8 @@
 namespace skerry {
 PathResolver::PathResolver(const DirectoryTable& directories, char16_t separator)
     : directories_(directories), separator_(separator) {
+  // Nearly every directory is met on some chain.
+  cacheIndex_.Reserve(directories.size());
   orphanPath_.assign(1, separator_);
   orphanPath_.append(kOrphanMarker);
 }
@@ -43,7 +46,7 @@ bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16s
     }
     // A record already on the chain closes a loop, a directory that is its
     // own parent among them.
-    if (onChain_.count(number) != 0 || chain_.size() >= kMaxPathDepth) break;
+    if (OnChain(number) || chain_.size() >= kMaxPathDepth) break;
     Level level;
     level.record = number;
     if (!ReadDirectory(number, level)) {
@@ -62,7 +65,7 @@ bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16s
     }
     reference = level.parentReference;
     childInUse = level.directory.inUse;
-    onChain_.insert(number);
+    if (chain_.size() >= kShortChain) onChain_.insert(number);
     chain_.push_back(std::move(level));
   }
 
@@ -100,6 +103,14 @@ PathResolver::Directory& PathResolver::Cache(uint64_t number) {
   const uint32_t at = cacheIndex_.Insert(number, static_cast<uint32_t>(cache_.size()));
   if (at == cache_.size()) cache_.push_back(Directory{});
   return cache_[at];
+}
+
+bool PathResolver::OnChain(uint64_t number) const {
+  const size_t searched = std::min(chain_.size(), kShortChain);
+  for (size_t i = 0; i < searched; ++i) {
+    if (chain_[i].record == number) return true;
+  }
+  return chain_.size() > kShortChain && onChain_.count(number) != 0;
 }
 
 bool PathResolver::ReadDirectory(uint64_t recordNumber, Level& level) {

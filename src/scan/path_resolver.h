@@ -88,7 +88,13 @@ class PathResolver {
     size_t nameLength = 0;
   };
 
+  // Chains are mostly short: their first levels are searched in place, and
+  // only a deeper one keeps a set of the records on it.
+  static constexpr size_t kShortChain = 32;
+
   static bool Accepts(const Directory& directory, uint16_t sequenceNumber, bool childInUse);
+  // Whether record `number` is a level of the chain being resolved.
+  bool OnChain(uint64_t number) const;
   // Fills `level` from the directory record `recordNumber`, its name
   // appended to names_; false when the table holds no usable directory there.
   bool ReadDirectory(uint64_t recordNumber, Level& level);
@@ -111,7 +117,7 @@ class PathResolver {
   // The levels of the chain being resolved, from the parent up, with their
   // names back to back; kept between calls for their capacity.
   std::vector<Level> chain_;
-  std::unordered_set<uint64_t> onChain_;
+  std::unordered_set<uint64_t> onChain_;  // the levels past the first kShortChain
   std::u16string names_;
   std::u16string built_;
   std::u16string orphanPath_;  // the path of a file whose parent is no directory

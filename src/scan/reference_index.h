@@ -24,6 +24,12 @@ class ReferenceIndex {
   void Prefetch(uint64_t key) const {
     if (!slots_.empty()) PrefetchLine(&slots_[Home(key)]);
   }
+  // Makes room for `count` keys in all, so that holding them moves nothing.
+  void Reserve(size_t count) {
+    size_t capacity = kFirstCapacity;
+    while (capacity < 2 * count) capacity *= 2;
+    if (capacity > slots_.size()) Rehash(capacity);
+  }
   // The value of `key`, which gets `value` when it has none. Valid until the
   // next Insert.
   uint32_t& Insert(uint64_t key, uint32_t value) {
@@ -55,8 +61,9 @@ class ReferenceIndex {
     while (slots_[at].used && slots_[at].key != key) at = (at + 1) & mask;
     return at;
   }
-  void Grow() {
-    std::vector<Slot> old(slots_.empty() ? kFirstCapacity : 2 * slots_.size());
+  void Grow() { Rehash(slots_.empty() ? kFirstCapacity : 2 * slots_.size()); }
+  void Rehash(size_t capacity) {
+    std::vector<Slot> old(capacity);
     old.swap(slots_);
     used_ = 0;
     for (const Slot& slot : old) {

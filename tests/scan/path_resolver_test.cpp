@@ -144,6 +144,15 @@ TEST(PathResolverTest, ReferencesToNoDirectoryAndLoopsGiveTheMarker) {
   EXPECT_EQ(path, u"\\$OrphanFiles\\b\\a\\c");
   EXPECT_FALSE(resolver.ResolveParent(31, kInUse, path));
   EXPECT_EQ(path, u"\\$OrphanFiles\\b");
+  // A loop met far up a chain.
+  TestVolume deep;
+  constexpr uint64_t kLevels = 40;
+  for (uint64_t k = 0; k < kLevels; ++k) deep.Directory(40 + k, u"x", 40 + k + 1);
+  deep.Directory(40 + kLevels, u"y", 40 + kLevels + 1).Directory(40 + kLevels + 1, u"z", 40 + kLevels);
+  MountedResolver deepMounted(deep);
+  EXPECT_FALSE(deepMounted.resolver().ResolveParent(40, kInUse, path));
+  EXPECT_EQ(path.substr(0, 20), u"\\$OrphanFiles\\z\\y\\x\\");
+  EXPECT_EQ(path.size(), 17 + 2 * kLevels);
   // A record beyond every run of the MFT, one whose number has bits above
   // the 40th (record numbers are 48 bits wide), and record 0, which is a file.
   for (const uint64_t reference : {uint64_t{100000}, (uint64_t{1} << 40) | 30, uint64_t{0}}) {
