@@ -148,7 +148,8 @@ TEST(PathResolverTest, ReferencesToNoDirectoryAndLoopsGiveTheMarker) {
   TestVolume deep;
   constexpr uint64_t kLevels = 40;
   for (uint64_t k = 0; k < kLevels; ++k) deep.Directory(40 + k, u"x", 40 + k + 1);
-  deep.Directory(40 + kLevels, u"y", 40 + kLevels + 1).Directory(40 + kLevels + 1, u"z", 40 + kLevels);
+  deep.Directory(40 + kLevels, u"y", 40 + kLevels + 1)
+      .Directory(40 + kLevels + 1, u"z", 40 + kLevels);
   MountedResolver deepMounted(deep);
   EXPECT_FALSE(deepMounted.resolver().ResolveParent(40, kInUse, path));
   EXPECT_EQ(path.substr(0, 20), u"\\$OrphanFiles\\z\\y\\x\\");
