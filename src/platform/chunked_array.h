@@ -1,14 +1,15 @@
 #pragma once
 // Append-only storage for the listing's tables, which grow with the
-// volume's records: fixed chunks that are never moved. A vector that doubles
+// volume's records: chunks that are never moved. A vector that doubles
 // copies everything it holds each time and touches twice the pages it keeps;
 // on the benchmark disk that growth was a quarter of the listing's time.
-// Chunks are large pages, aligned as such; a table that outgrows its first
-// chunk asks for large pages for the rest, while a small one (a filtered
-// listing's, the volume report's) keeps small pages and holds only the
-// pages it touches.
+// A table's first chunk is small (64 KiB, small pages), so that a small
+// table (a filtered listing's, the volume report's) holds only the pages it
+// touches; every later chunk is a large page, aligned as such and advised to
+// be backed by one, so that a large table costs a handful of page faults.
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -21,6 +22,7 @@
 namespace skerry {
 
 inline constexpr size_t kChunkBytes = kLargePageBytes;
+inline constexpr size_t kFirstChunkBytes = size_t{64} << 10;
 
 struct ChunkDelete {
   void operator()(void* chunk) const {
@@ -29,34 +31,44 @@ struct ChunkDelete {
 };
 
 // A chunk of `bytes`, never zero-filled (what is read was written first);
-// the `index`th of its table.
-inline void* NewChunk(size_t bytes, size_t index) {
+// a large one is advised to be backed by large pages.
+inline void* NewChunk(size_t bytes) {
   void* chunk = ::operator new (bytes, std::align_val_t{kLargePageBytes});
-  if (index > 0) AdviseLargePages(chunk, bytes);
+  if (bytes >= kChunkBytes) AdviseLargePages(chunk, bytes);
   return chunk;
 }
 
 template <typename T>
 class ChunkedArray {
   static_assert(std::is_trivially_copyable_v<T>);
+  static constexpr size_t kFirstPerChunk = kFirstChunkBytes / sizeof(T);
   static constexpr size_t kPerChunk = kChunkBytes / sizeof(T);
 
  public:
   void push_back(const T& value) {
-    if (size_ == chunks_.size() * kPerChunk) {
-      chunks_.emplace_back(static_cast<T*>(NewChunk(kChunkBytes, chunks_.size())));
+    if (size_ == capacity_) {
+      const size_t count = chunks_.empty() ? kFirstPerChunk : kPerChunk;
+      chunks_.emplace_back(static_cast<T*>(NewChunk(count * sizeof(T))));
+      capacity_ += count;
     }
-    chunks_[size_ / kPerChunk][size_ % kPerChunk] = value;
+    (*this)[size_] = value;
     ++size_;
   }
-  const T& operator[](size_t index) const { return chunks_[index / kPerChunk][index % kPerChunk]; }
-  T& operator[](size_t index) { return chunks_[index / kPerChunk][index % kPerChunk]; }
+  const T& operator[](size_t index) const {
+    if (index < kFirstPerChunk) return chunks_[0][index];
+    const size_t later = index - kFirstPerChunk;
+    return chunks_[1 + later / kPerChunk][later % kPerChunk];
+  }
+  T& operator[](size_t index) {
+    return const_cast<T&>(static_cast<const ChunkedArray&>(*this)[index]);
+  }
   size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
 
  private:
   std::vector<std::unique_ptr<T[], ChunkDelete>> chunks_;
   size_t size_ = 0;
+  size_t capacity_ = 0;
 };
 
 // Texts of at most `maxLength` units each, back to back in chunks; a text
@@ -64,32 +76,39 @@ class ChunkedArray {
 // position, which no number of records can wrap.
 template <typename Unit>
 class ChunkedText {
-  static constexpr size_t kChunkUnits = kChunkBytes / sizeof(Unit);
-
  public:
   explicit ChunkedText(size_t maxLength)
-      : chunkUnits_(maxLength > kChunkUnits ? maxLength : kChunkUnits) {}
+      : firstUnits_(std::max(maxLength, kFirstChunkBytes / sizeof(Unit))),
+        chunkUnits_(std::max(maxLength, kChunkBytes / sizeof(Unit))) {}
 
   // Keeps `text` (cut to the longest length) and returns its position.
   uint64_t Append(std::basic_string_view<Unit> text) {
-    if (text.size() > chunkUnits_) text = text.substr(0, chunkUnits_);
-    if (chunks_.empty() || used_ + text.size() > chunkUnits_) {
-      chunks_.emplace_back(
-          static_cast<Unit*>(NewChunk(chunkUnits_ * sizeof(Unit), chunks_.size())));
+    if (text.size() > firstUnits_) text = text.substr(0, firstUnits_);
+    if (chunks_.empty() || used_ + text.size() > ChunkUnits(chunks_.size() - 1)) {
+      const size_t units = ChunkUnits(chunks_.size());
+      chunks_.emplace_back(static_cast<Unit*>(NewChunk(units * sizeof(Unit))));
       used_ = 0;
     }
     text.copy(chunks_.back().get() + used_, text.size());
-    const uint64_t position = (chunks_.size() - 1) * chunkUnits_ + used_;
+    const uint64_t position = ChunkStart(chunks_.size() - 1) + used_;
     used_ += text.size();
     return position;
   }
   std::basic_string_view<Unit> View(uint64_t position, size_t length) const {
     // An empty text may have been given a position in no chunk.
     if (length == 0) return {};
-    return {chunks_[position / chunkUnits_].get() + position % chunkUnits_, length};
+    if (position < firstUnits_) return {chunks_[0].get() + position, length};
+    const uint64_t later = position - firstUnits_;
+    return {chunks_[1 + later / chunkUnits_].get() + later % chunkUnits_, length};
   }
 
  private:
+  size_t ChunkUnits(size_t chunk) const { return chunk == 0 ? firstUnits_ : chunkUnits_; }
+  uint64_t ChunkStart(size_t chunk) const {
+    return chunk == 0 ? 0 : firstUnits_ + (chunk - 1) * uint64_t{chunkUnits_};
+  }
+
+  size_t firstUnits_;  // never more than chunkUnits_, so any text fits a later chunk
   size_t chunkUnits_;
   std::vector<std::unique_ptr<Unit[], ChunkDelete>> chunks_;
   size_t used_ = 0;  // in the last chunk
