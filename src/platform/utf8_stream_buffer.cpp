@@ -68,11 +68,10 @@ char* ByteBlock::Room(size_t count) {
 }
 
 template <typename Unit>
-void Utf8Encoder::EncodeUnits(const Unit* units, size_t count, ByteBlock& out) {
+char* Utf8Encoder::EncodeUnits(const Unit* units, size_t count, char* bytes) {
   // UTF-16 joins its pairs; wchar_t is UTF-16 on Windows and a code point
   // elsewhere.
   constexpr bool kPairs = sizeof(Unit) == 2;
-  char* bytes = out.Room(kMostBytesPerUnit * count + kMostBytesPending);
   size_t i = 0;
   while (i < count) {
     if (pendingHigh_ == 0) {
@@ -98,15 +97,24 @@ void Utf8Encoder::EncodeUnits(const Unit* units, size_t count, ByteBlock& out) {
     }
     bytes = PutUtf8(bytes, c);
   }
-  out.KeepUpTo(bytes);
+  return bytes;
 }
 
 void Utf8Encoder::Encode(std::wstring_view text, ByteBlock& out) {
-  EncodeUnits(text.data(), text.size(), out);
+  char* bytes = out.Room(kMostBytesPerUnit * text.size() + kMostBytesPending);
+  out.KeepUpTo(EncodeUnits(text.data(), text.size(), bytes));
 }
 
-void Utf8Encoder::Encode(std::u16string_view text, ByteBlock& out) {
-  EncodeUnits(text.data(), text.size(), out);
+void Utf8Encoder::Encode(std::initializer_list<std::u16string_view> pieces, ByteBlock& out) {
+  // Room for all the pieces is made once: a line is five pieces, two of
+  // them a unit long.
+  size_t units = 0;
+  for (const std::u16string_view piece : pieces) units += piece.size();
+  char* bytes = out.Room(kMostBytesPerUnit * units + kMostBytesPending);
+  for (const std::u16string_view piece : pieces) {
+    bytes = EncodeUnits(piece.data(), piece.size(), bytes);
+  }
+  out.KeepUpTo(bytes);
 }
 
 void Utf8Encoder::Finish(ByteBlock& out) {
@@ -123,7 +131,7 @@ bool Utf8StreamBuffer::PutUtf16(std::u16string_view text) {
 
 bool Utf8StreamBuffer::PutUtf16(std::initializer_list<std::u16string_view> pieces) {
   encoder_.Encode(TakeBuffered(), bytes_);
-  for (const std::u16string_view piece : pieces) encoder_.Encode(piece, bytes_);
+  encoder_.Encode(pieces, bytes_);
   return bytes_.size() < capacity() || WriteHeld();
 }
 

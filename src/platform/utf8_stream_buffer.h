@@ -6,6 +6,7 @@
 // a value above U+10FFFF, becomes U+FFFD.
 
 #include <cstddef>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -38,13 +39,17 @@ class ByteBlock {
 class Utf8Encoder {
  public:
   void Encode(std::wstring_view text, ByteBlock& out);
-  void Encode(std::u16string_view text, ByteBlock& out);
+  void Encode(std::u16string_view text, ByteBlock& out) { Encode({text}, out); }
+  // The pieces one after the other, as one text.
+  void Encode(std::initializer_list<std::u16string_view> pieces, ByteBlock& out);
   // Ends the text: a high surrogate still waiting for its partner becomes U+FFFD.
   void Finish(ByteBlock& out);
 
  private:
+  // Writes the units' bytes at `bytes`, which has room for kMostBytesPerUnit
+  // a unit and kMostBytesPending more; returns their end.
   template <typename Unit>
-  void EncodeUnits(const Unit* units, size_t count, ByteBlock& out);
+  char* EncodeUnits(const Unit* units, size_t count, char* bytes);
 
   char32_t pendingHigh_ = 0;
 };
