@@ -2,6 +2,15 @@
 
 namespace skerry {
 
+template <typename Change>
+void PathBatches::Announce(Change change) {
+  {
+    std::lock_guard lock(mutex_);
+    change();
+  }
+  changed_.notify_all();
+}
+
 PathBatches::PathBatches() : ring_(kBatchCount) {
   for (PathBatch& batch : ring_) batch.paths.reserve(kBatchEntries);
 }
@@ -16,19 +25,11 @@ PathBatch* PathBatches::NextToFill() {
 }
 
 void PathBatches::Filled() {
-  {
-    std::lock_guard lock(mutex_);
-    ++filled_;
-  }
-  changed_.notify_all();
+  Announce([this] { ++filled_; });
 }
 
 void PathBatches::Finish() {
-  {
-    std::lock_guard lock(mutex_);
-    finished_ = true;
-  }
-  changed_.notify_all();
+  Announce([this] { finished_ = true; });
 }
 
 PathBatch* PathBatches::NextToWrite() {
@@ -38,19 +39,11 @@ PathBatch* PathBatches::NextToWrite() {
 }
 
 void PathBatches::Written() {
-  {
-    std::lock_guard lock(mutex_);
-    ++written_;
-  }
-  changed_.notify_all();
+  Announce([this] { ++written_; });
 }
 
 void PathBatches::Stop() {
-  {
-    std::lock_guard lock(mutex_);
-    stopped_ = true;
-  }
-  changed_.notify_all();
+  Announce([this] { stopped_ = true; });
 }
 
 }  // namespace skerry

@@ -40,6 +40,10 @@ class PathBatches {
   void Stop();
 
  private:
+  // Makes `change` under the lock and wakes the other side.
+  template <typename Change>
+  void Announce(Change change);
+
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<PathBatch> ring_;
