@@ -8,8 +8,8 @@
 // touches; every later chunk is a large page, aligned as such and advised to
 // be backed by one, so that a large table costs a handful of page faults.
 
-#include <cstddef>
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <new>

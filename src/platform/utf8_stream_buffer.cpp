@@ -122,14 +122,8 @@ void Utf8Encoder::Finish(ByteBlock& out) {
   pendingHigh_ = 0;
 }
 
-bool Utf8StreamBuffer::PutUtf16(std::u16string_view text) {
-  // Wide text written before this goes first.
-  encoder_.Encode(TakeBuffered(), bytes_);
-  encoder_.Encode(text, bytes_);
-  return bytes_.size() < capacity() || WriteHeld();
-}
-
 bool Utf8StreamBuffer::PutUtf16(std::initializer_list<std::u16string_view> pieces) {
+  // Wide text written before this goes first.
   encoder_.Encode(TakeBuffered(), bytes_);
   encoder_.Encode(pieces, bytes_);
   return bytes_.size() < capacity() || WriteHeld();

@@ -39,7 +39,6 @@ class ByteBlock {
 class Utf8Encoder {
  public:
   void Encode(std::wstring_view text, ByteBlock& out);
-  void Encode(std::u16string_view text, ByteBlock& out) { Encode({text}, out); }
   // The pieces one after the other, as one text.
   void Encode(std::initializer_list<std::u16string_view> pieces, ByteBlock& out);
   // Ends the text: a high surrogate still waiting for its partner becomes U+FFFD.
@@ -60,7 +59,7 @@ class Utf8StreamBuffer : public WideStreamBuffer {
 
   // Encodes the text once, from UTF-16 to UTF-8, beside the bytes already
   // held; the device gets them a block at a time.
-  bool PutUtf16(std::u16string_view text) override;
+  using WideStreamBuffer::PutUtf16;
   bool PutUtf16(std::initializer_list<std::u16string_view> pieces) override;
 
  protected:

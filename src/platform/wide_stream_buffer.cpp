@@ -18,13 +18,6 @@ bool WideStreamBuffer::FlushBuffer(bool final) { return Emit(TakeBuffered(), fin
 
 void WideStreamBuffer::FinalFlush() { FlushBuffer(true); }
 
-bool WideStreamBuffer::PutUtf16(std::u16string_view text) {
-  converted_.clear();
-  AppendWide(converted_, text);
-  const auto length = static_cast<std::streamsize>(converted_.size());
-  return sputn(converted_.data(), length) == length;
-}
-
 bool WideStreamBuffer::PutUtf16(std::initializer_list<std::u16string_view> pieces) {
   converted_.clear();
   for (const std::u16string_view piece : pieces) AppendWide(converted_, piece);

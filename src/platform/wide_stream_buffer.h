@@ -25,7 +25,7 @@ class WideStreamBuffer : public std::wstreambuf {
   // when the device failed. A device with an encoding of its own takes the
   // text without the wide-character stage: a listing is mostly names and
   // paths, which NTFS stores as UTF-16.
-  virtual bool PutUtf16(std::u16string_view text);
+  bool PutUtf16(std::u16string_view text) { return PutUtf16({text}); }
   // Takes the pieces as one text: their concatenation, without building it.
   virtual bool PutUtf16(std::initializer_list<std::u16string_view> pieces);
 
