@@ -27,6 +27,12 @@ class AttributeReader {
   AttributeReader(BlockDevice* device, uint64_t partitionOffset, uint32_t clusterSize)
       : device_(device), partitionOffset_(partitionOffset), clusterSize_(clusterSize) {}
 
+  BlockDevice* device() const { return device_; }
+  // The same volume, read through another view of its device.
+  AttributeReader Through(BlockDevice* device) const {
+    return AttributeReader(device, partitionOffset_, clusterSize_);
+  }
+
   // Gives `out` the contents of the attribute whose header lies at
   // `attributeOffset` of `record` (a record the parser has fixed up). A
   // non-resident attribute is read up to its data size (never its

@@ -2,52 +2,27 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 namespace skerry {
-namespace {
-
-// Raw devices want their reads in whole sectors, into memory aligned to them.
-constexpr size_t kBufferAlignment = 4096;
-constexpr size_t kSectorMultiple = 512;
-
-}  // namespace
-
-void MftStream::AlignedDelete::operator()(uint8_t* block) const {
-  ::operator delete(block, std::align_val_t{kBufferAlignment});
-}
 
 MftStream::MftStream(MFTRecord& parser, MftRecordConsumer& consumer, AttributeReader& reader,
                      size_t bufferSize)
     : parser_(parser),
       consumer_(consumer),
-      reader_(reader),
-      bufferSize_((std::max<size_t>(bufferSize, 1) + kSectorMultiple - 1) / kSectorMultiple *
-                  kSectorMultiple),
-      // Never zero-filled: every byte used was read first.
-      buffer_(static_cast<uint8_t*>(::operator new(bufferSize_, std::align_val_t{kBufferAlignment}))),
+      shared_(reader.device() != nullptr ? std::make_unique<SharedDevice>(*reader.device())
+                                         : nullptr),
+      consumerDevice_(shared_ != nullptr ? std::make_unique<GuardedDevice>(*shared_) : nullptr),
+      reader_(reader.Through(consumerDevice_.get())),
+      pieces_(bufferSize, kMftStreamPieces),
       carry_(parser.RecordSize()) {}
 
-// The consumer may read the disk itself (an attribute list), so each request
-// says where it starts.
 ErrorCode MftStream::ReadFrom(BlockDevice& device, uint64_t offset, uint32_t byteCount) {
-  uint32_t remaining = byteCount;
-  while (remaining > 0) {
-    const auto request = static_cast<uint32_t>(std::min<uint64_t>(remaining, bufferSize_));
-    if (!device.Seek(offset)) return device.LastError();
-    uint32_t got = 0;
-    if (!device.Read(buffer_.get(), request, got)) return device.LastError();
-    got = std::min(got, request);
-    if (got == 0) return kErrorHandleEof;
-    // On a cold disk the next piece arrives while this one is parsed.
-    if (remaining > got) {
-      device.WillRead(offset + got, std::min<uint64_t>(remaining - got, bufferSize_));
-    }
-    remaining -= got;
-    offset += got;
-    Take(buffer_.get(), got);
+  const ReadAhead::Take take = [this](const uint8_t* bytes, size_t count) { Take(bytes, count); };
+  if (shared_ == nullptr || &device != &shared_->device()) {
+    return pieces_.Read(device, offset, byteCount, take);
   }
-  return kErrorSuccess;
+  GuardedDevice fetcher(*shared_);
+  return pieces_.Read(fetcher, offset, byteCount, take);
 }
 
 void MftStream::Take(const uint8_t* bytes, size_t count) {

@@ -3,7 +3,9 @@
 // reused buffer, each record is parsed as soon as its last byte has arrived
 // and handed to a consumer, and no record's bytes are kept after that. A
 // record that straddles a refill of the buffer or the end of a run waits in a
-// record-sized carry for the rest of its bytes.
+// record-sized carry for the rest of its bytes. The next pieces of a long run
+// are read on a second thread while a piece is parsed; the consumer's own reads
+// (a long attribute list) go to the same device through a view of their own.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,11 +16,15 @@
 #include "ntfs/cluster_sink.h"
 #include "ntfs/mft_record.h"
 #include "platform/byte_buffer.h"
+#include "platform/guarded_device.h"
+#include "platform/read_ahead.h"
 
 namespace skerry {
 
 // A few MiB: large sequential requests, far below the MFT of a large volume.
 inline constexpr size_t kMftStreamBufferSize = 1024 * 1024;
+// Pieces of that size in the ring: one parsed, the others read meanwhile.
+inline constexpr size_t kMftStreamPieces = 3;
 
 class MftRecordConsumer {
  public:
@@ -35,7 +41,7 @@ class MftRecordConsumer {
 class MftStream final : public ClusterSink {
  public:
   // `parser` parses every record (its geometry and record limit set by the
-  // caller); `reader` goes to the consumer with each record; `bufferSize` is
+  // caller); the consumer reads through `reader`'s volume; `bufferSize` is
   // rounded up to a whole number of 512-byte sectors.
   MftStream(MFTRecord& parser, MftRecordConsumer& consumer, AttributeReader& reader,
             size_t bufferSize = kMftStreamBufferSize);
@@ -58,21 +64,19 @@ class MftStream final : public ClusterSink {
   uint64_t recordCount() const { return recordCount_; }
 
  private:
-  struct AlignedDelete {
-    void operator()(uint8_t* block) const;
-  };
-
   void Take(const uint8_t* bytes, size_t count);
   void Hand(const uint8_t* bytes);
   bool BitmapHoldsInUse(uint64_t number) const;
 
   MFTRecord& parser_;
   MftRecordConsumer& consumer_;
-  AttributeReader& reader_;
+  // The reader's device, shared by the fetching and the consumer's reads.
+  std::unique_ptr<SharedDevice> shared_;
+  std::unique_ptr<GuardedDevice> consumerDevice_;
+  AttributeReader reader_;
   const ByteBuffer* bitmap_ = nullptr;
   std::wostream* diagnostics_ = nullptr;
-  size_t bufferSize_;
-  std::unique_ptr<uint8_t, AlignedDelete> buffer_;
+  ReadAhead pieces_;
   std::vector<uint8_t> carry_;
   size_t carried_ = 0;
   uint64_t bytesTaken_ = 0;

@@ -1,0 +1,156 @@
+#include "platform/read_ahead.h"
+
+#include <algorithm>
+#include <new>
+#include <system_error>
+#include <thread>
+
+namespace skerry {
+namespace {
+
+// Raw devices want their reads in whole sectors, into memory aligned to them.
+constexpr size_t kBufferAlignment = 4096;
+constexpr size_t kSectorMultiple = 512;
+
+size_t WholeSectors(size_t bytes) {
+  return (std::max<size_t>(bytes, 1) + kSectorMultiple - 1) / kSectorMultiple * kSectorMultiple;
+}
+
+}  // namespace
+
+void ReadAhead::AlignedDelete::operator()(uint8_t* block) const {
+  ::operator delete (block, std::align_val_t{kBufferAlignment});
+}
+
+ReadAhead::ReadAhead(size_t pieceSize, size_t pieceCount)
+    : pieceSize_(WholeSectors(pieceSize)),
+      pieceCount_(std::max<size_t>(pieceCount, 1)),
+      pieces_(static_cast<uint8_t*>(
+          ::operator new (pieceSize_* pieceCount_, std::align_val_t{kBufferAlignment}))),
+      lengths_(pieceCount_) {}
+
+ReadAhead::~ReadAhead() = default;
+
+uint8_t* ReadAhead::Piece(uint64_t index) const {
+  return pieces_.get() + index % pieceCount_ * pieceSize_;
+}
+
+uint32_t ReadAhead::FetchPiece(BlockDevice& device, uint8_t* buffer, uint64_t offset,
+                               uint64_t remaining, ErrorCode& error) const {
+  const auto request = static_cast<uint32_t>(std::min<uint64_t>(remaining, pieceSize_));
+  uint32_t got = 0;
+  if (!device.Seek(offset) || !device.Read(buffer, request, got)) {
+    error = device.LastError();
+    return 0;
+  }
+  got = std::min(got, request);
+  if (got == 0) {
+    error = kErrorHandleEof;
+    return 0;
+  }
+  // On a cold disk the next piece arrives while this one is worked on.
+  if (remaining > got)
+    device.WillRead(offset + got, std::min<uint64_t>(remaining - got, pieceSize_));
+  return got;
+}
+
+ErrorCode ReadAhead::Read(BlockDevice& device, uint64_t offset, uint64_t byteCount,
+                          const Take& take) {
+  if (pieceCount_ < 2 || byteCount <= pieceSize_) return ReadHere(device, offset, byteCount, take);
+  {
+    std::lock_guard lock(ring_.lock);
+    ring_.fetched = ring_.taken = 0;
+    ring_.finished = ring_.stop = false;
+    ring_.result = kErrorSuccess;
+    ring_.failure = nullptr;
+  }
+  std::thread fetcher;
+  try {
+    fetcher = std::thread(&ReadAhead::Fetch, this, std::ref(device), offset, byteCount);
+  } catch (const std::system_error&) {
+    return ReadHere(device, offset, byteCount, take);
+  }
+  // The fetcher is stopped and joined however the taking ends.
+  struct Joiner {
+    Ring& ring;
+    std::thread& thread;
+    ~Joiner() {
+      {
+        std::lock_guard lock(ring.lock);
+        ring.stop = true;
+      }
+      ring.changed.notify_all();
+      thread.join();
+    }
+  } joiner{ring_, fetcher};
+  return TakeFetched(take);
+}
+
+ErrorCode ReadAhead::ReadHere(BlockDevice& device, uint64_t offset, uint64_t byteCount,
+                              const Take& take) {
+  while (byteCount > 0) {
+    ErrorCode error = kErrorSuccess;
+    const uint32_t got = FetchPiece(device, Piece(0), offset, byteCount, error);
+    if (got == 0) return error;
+    byteCount -= got;
+    offset += got;
+    take(Piece(0), got);
+  }
+  return kErrorSuccess;
+}
+
+void ReadAhead::Fetch(BlockDevice& device, uint64_t offset, uint64_t byteCount) {
+  ErrorCode result = kErrorSuccess;
+  std::exception_ptr failure;
+  try {
+    for (uint64_t index = 0; byteCount > 0; ++index) {
+      {
+        std::unique_lock lock(ring_.lock);
+        ring_.changed.wait(lock, [&] { return ring_.stop || index - ring_.taken < pieceCount_; });
+        if (ring_.stop) return;
+      }
+      const uint32_t got = FetchPiece(device, Piece(index), offset, byteCount, result);
+      if (got == 0) break;
+      byteCount -= got;
+      offset += got;
+      {
+        std::lock_guard lock(ring_.lock);
+        lengths_[index % pieceCount_] = got;
+        ring_.fetched = index + 1;
+      }
+      ring_.changed.notify_all();
+    }
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  {
+    std::lock_guard lock(ring_.lock);
+    ring_.finished = true;
+    ring_.result = result;
+    ring_.failure = failure;
+  }
+  ring_.changed.notify_all();
+}
+
+ErrorCode ReadAhead::TakeFetched(const Take& take) {
+  for (uint64_t index = 0;; ++index) {
+    uint32_t length = 0;
+    {
+      std::unique_lock lock(ring_.lock);
+      ring_.changed.wait(lock, [&] { return ring_.fetched > index || ring_.finished; });
+      if (ring_.fetched <= index) {
+        if (ring_.failure) std::rethrow_exception(ring_.failure);
+        return ring_.result;
+      }
+      length = lengths_[index % pieceCount_];
+    }
+    take(Piece(index), length);
+    {
+      std::lock_guard lock(ring_.lock);
+      ring_.taken = index + 1;
+    }
+    ring_.changed.notify_all();
+  }
+}
+
+}  // namespace skerry
