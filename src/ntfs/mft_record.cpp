@@ -49,12 +49,23 @@ ErrorCode MFTRecord::TryParse(ByteView block) {
   }
 }
 
-ErrorCode MFTRecord::Parse(ByteView block) {
+ErrorCode MFTRecord::TryParseInPlace(std::span<uint8_t> block) {
+  try {
+    return ParseBlock(ByteView(block.data(), block.size()), block.data());
+  } catch (const BlockException&) {
+    return kErrorFileCorrupt;
+  }
+}
+
+// The fix-ups are applied to a copy: the caller's bytes stay as the disk
+// holds them.
+ErrorCode MFTRecord::Parse(ByteView block) { return ParseBlock(block, nullptr); }
+
+ErrorCode MFTRecord::ParseBlock(ByteView block, uint8_t* inPlace) {
   if (block.size() < recordSize_) return kErrorInvalidParameter;
   // A record is recordSize bytes; whatever follows belongs to the next one.
-  // The fix-ups are applied to a copy: the caller's bytes stay as the disk
-  // holds them.
-  if (fixed_.size() != recordSize_) fixed_.assign(recordSize_, 0);
+  if (inPlace == nullptr && fixed_.size() != recordSize_) fixed_.assign(recordSize_, 0);
+  bytes_ = inPlace != nullptr ? inPlace : fixed_.data();
   const bool checkNumber = checkNumber_;
   checkNumber_ = false;
   bytesSize_ = 0;
@@ -89,8 +100,8 @@ ErrorCode MFTRecord::Parse(ByteView block) {
       neverUsed = NeverUsed(record.data(), record.size());
       return neverUsed ? kErrorSuccess : kErrorInvalidParameter;
     }
-    // The copy holds the strides that hold the bytes in use and the update
-    // sequence: no attribute reaches the slack after them, which on most
+    // Only the strides that hold the bytes in use and the update sequence are
+    // copied and fixed up: no attribute reaches the slack after them, which on most
     // volumes is half of each record.
     const uint64_t needed = std::max<uint64_t>(
         {record.le32(kUsedSize),
@@ -98,7 +109,7 @@ ErrorCode MFTRecord::Parse(ByteView block) {
          kRecordHeaderSize});
     bytesSize_ =
         std::min<uint64_t>(recordSize_, (needed + kFixupStride - 1) / kFixupStride * kFixupStride);
-    std::memcpy(fixed_.data(), record.data(), bytesSize_);
+    if (inPlace == nullptr) std::memcpy(bytes_, record.data(), bytesSize_);
     const uint16_t flags = record.le16(kRecordFlags);
     inUse = (flags & kRecordInUse) != 0;
     directoryRecord = (flags & kRecordIsDirectory) != 0;
@@ -146,7 +157,7 @@ void MFTRecord::ApplyFixups(ByteView raw) {
     if (raw.le16(kFixupStride * i - 2) != number) throw BlockException();
   }
   for (uint32_t i = 1; i < count && kFixupStride * i <= bytesSize_; ++i) {
-    std::memcpy(fixed_.data() + kFixupStride * i - 2, fixed_.data() + arrayOffset + 2 * i, 2);
+    std::memmove(bytes_ + kFixupStride * i - 2, bytes_ + arrayOffset + 2 * i, 2);
   }
 }
 

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <ostream>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -67,6 +68,10 @@ class MFTRecord final : public FileDescription {
   // Parse for callers that treat a damaged record as a code: BlockException
   // becomes kErrorFileCorrupt.
   ErrorCode TryParse(ByteView block);
+  // TryParse that applies the fix-ups to `block` itself, which Bytes() then
+  // views, instead of to a copy: for a caller that reads each record once and
+  // keeps `block` as it is until it is done with the record.
+  ErrorCode TryParseInPlace(std::span<uint8_t> block);
 
   uint32_t DataStreamCount() const override { return static_cast<uint32_t>(dataCount); }
   // Records have no path while the MFT loads.
@@ -76,7 +81,7 @@ class MFTRecord final : public FileDescription {
   uint32_t RecordSize() const { return recordSize_; }
   // The record last parsed, fixed up, as far as the strides of 512 bytes
   // that hold its bytes in use reach; valid until the next Parse.
-  ByteView Bytes() const { return ByteView(fixed_.data(), bytesSize_); }
+  ByteView Bytes() const { return ByteView(bytes_, bytesSize_); }
 
   StandardInfoBlock standardInfo{};
   FileNameBlock fileName{};
@@ -111,6 +116,7 @@ class MFTRecord final : public FileDescription {
   AttributeCounts attributeCounts{};
 
  private:
+  ErrorCode ParseBlock(ByteView block, uint8_t* inPlace);
   void ApplyFixups(ByteView raw);
   ErrorCode WalkAttributes();
   ErrorCode ReadStandardInformation();
@@ -126,8 +132,10 @@ class MFTRecord final : public FileDescription {
   uint32_t clusterSize_ = 0;
   uint64_t recordLimit_ = 0;
   // The record's bytes with the fix-ups applied (bytesSize_ of them, once a
-  // "FILE" record was copied), and the header's count of bytes in use.
+  // "FILE" record was read): the copy, or the caller's block when parsed in
+  // place; and the header's count of bytes in use.
   std::vector<uint8_t> fixed_;
+  uint8_t* bytes_ = nullptr;
   uint64_t bytesSize_ = 0;
   uint32_t usedSize_ = 0;
   uint64_t expectedNumber_ = 0;

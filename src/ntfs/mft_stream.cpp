@@ -3,7 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/prefetch.h"
+
 namespace skerry {
+namespace {
+
+constexpr size_t kPrefetchRecords = 4;
+
+}  // namespace
 
 MftStream::MftStream(MFTRecord& parser, MftRecordConsumer& consumer, AttributeReader& reader,
                      size_t bufferSize)
@@ -17,7 +24,7 @@ MftStream::MftStream(MFTRecord& parser, MftRecordConsumer& consumer, AttributeRe
       carry_(parser.RecordSize()) {}
 
 ErrorCode MftStream::ReadFrom(BlockDevice& device, uint64_t offset, uint32_t byteCount) {
-  const ReadAhead::Take take = [this](const uint8_t* bytes, size_t count) { Take(bytes, count); };
+  const ReadAhead::Take take = [this](uint8_t* bytes, size_t count) { Take(bytes, count); };
   if (shared_ == nullptr || &device != &shared_->device()) {
     return pieces_.Read(device, offset, byteCount, take);
   }
@@ -25,7 +32,13 @@ ErrorCode MftStream::ReadFrom(BlockDevice& device, uint64_t offset, uint32_t byt
   return pieces_.Read(fetcher, offset, byteCount, take);
 }
 
-void MftStream::Take(const uint8_t* bytes, size_t count) {
+// A resident $DATA: a record or two at most, in the record that holds it.
+void MftStream::Append(ByteView bytes) {
+  std::vector<uint8_t> copy(bytes.data(), bytes.data() + bytes.size());
+  Take(copy.data(), copy.size());
+}
+
+void MftStream::Take(uint8_t* bytes, size_t count) {
   bytesTaken_ += count;
   const size_t recordSize = carry_.size();
   if (carried_ > 0) {
@@ -38,7 +51,15 @@ void MftStream::Take(const uint8_t* bytes, size_t count) {
     carried_ = 0;
     Hand(carry_.data());
   }
-  for (; count >= recordSize; bytes += recordSize, count -= recordSize) Hand(bytes);
+  // The piece was read on another core: a record's lines are asked for a few
+  // records ahead, or the walk of its attributes waits for each in turn.
+  for (; count >= recordSize; bytes += recordSize, count -= recordSize) {
+    if (count >= (kPrefetchRecords + 1) * recordSize) {
+      const uint8_t* ahead = bytes + kPrefetchRecords * recordSize;
+      for (size_t line = 0; line < recordSize; line += kCacheLineBytes) PrefetchLine(ahead + line);
+    }
+    Hand(bytes);
+  }
   if (count > 0) {
     std::memcpy(carry_.data(), bytes, count);
     carried_ = count;
@@ -50,10 +71,10 @@ bool MftStream::BitmapHoldsInUse(uint64_t number) const {
          ((*bitmap_)[number / 8] >> (number % 8) & 1) != 0;
 }
 
-void MftStream::Hand(const uint8_t* bytes) {
+void MftStream::Hand(uint8_t* bytes) {
   const uint64_t number = recordCount_++;
   parser_.ExpectRecordNumber(number);
-  ErrorCode error = parser_.TryParse(ByteView(bytes, carry_.size()));
+  ErrorCode error = parser_.TryParseInPlace(std::span<uint8_t>(bytes, carry_.size()));
   if (error != kErrorSuccess) WriteParserDiagnostic(diagnostics_, parser_);
   // Zeros where $MFT's bitmap holds a record in use: a damaged run led there.
   if (error == kErrorSuccess && parser_.neverUsed && BitmapHoldsInUse(number)) {

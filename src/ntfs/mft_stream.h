@@ -56,7 +56,7 @@ class MftStream final : public ClusterSink {
   void SetDiagnosticStream(std::wostream* stream) { diagnostics_ = stream; }
 
   uint64_t size() const override { return bytesTaken_; }
-  void Append(ByteView bytes) override { Take(bytes.data(), bytes.size()); }
+  void Append(ByteView bytes) override;
   ErrorCode ReadFrom(BlockDevice& device, uint64_t offset, uint32_t byteCount) override;
 
   // Records handed to the consumer so far; bytes of an incomplete record
@@ -64,8 +64,9 @@ class MftStream final : public ClusterSink {
   uint64_t recordCount() const { return recordCount_; }
 
  private:
-  void Take(const uint8_t* bytes, size_t count);
-  void Hand(const uint8_t* bytes);
+  // Records are fixed up where they lie in `bytes`.
+  void Take(uint8_t* bytes, size_t count);
+  void Hand(uint8_t* bytes);
   bool BitmapHoldsInUse(uint64_t number) const;
 
   MFTRecord& parser_;

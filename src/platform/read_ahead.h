@@ -21,7 +21,8 @@ namespace skerry {
 
 class ReadAhead {
  public:
-  using Take = std::function<void(const uint8_t* bytes, size_t count)>;
+  // The piece is the caller's to change until `take` returns.
+  using Take = std::function<void(uint8_t* bytes, size_t count)>;
 
   // `pieceSize` is rounded up to whole 512-byte sectors; `pieceCount` pieces
   // (at least one) are allocated, aligned for raw devices and never

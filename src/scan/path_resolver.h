@@ -17,7 +17,7 @@
 #include "ntfs/directory_table.h"
 #include "ntfs/file_reference.h"
 #include "platform/chunked_array.h"
-#include "scan/prefetch.h"
+#include "platform/prefetch.h"
 #include "scan/reference_index.h"
 
 namespace skerry {

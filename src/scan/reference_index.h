@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "platform/chunked_array.h"
-#include "scan/prefetch.h"
+#include "platform/prefetch.h"
 
 namespace skerry {
 

@@ -9,9 +9,9 @@
 #include <thread>
 
 #include "filters/file_views.h"
+#include "platform/prefetch.h"
 #include "scan/path_batches.h"
 #include "scan/path_resolver.h"
-#include "scan/prefetch.h"
 
 namespace skerry {
 namespace {

@@ -46,16 +46,15 @@ TEST(ReadAheadTest, PiecesArriveInOrderBesideAnotherViewsReads) {
   ReadAhead ahead(kPiece, 3);
   std::vector<uint8_t> taken;
   uint64_t otherAt = 100;
-  const ErrorCode error =
-      ahead.Read(fetcher, kStart, 60000, [&](const uint8_t* bytes, size_t count) {
-        taken.insert(taken.end(), bytes, bytes + count);
-        uint8_t peek[64] = {};
-        ASSERT_TRUE(other.Seek(otherAt));
-        ASSERT_TRUE(other.Read(peek, sizeof peek, got));
-        ASSERT_EQ(got, sizeof peek);
-        EXPECT_EQ(0, std::memcmp(peek, image->bytes.data() + otherAt, sizeof peek)) << otherAt;
-        otherAt = (otherAt * 7 + 4099) % 60000;
-      });
+  const ErrorCode error = ahead.Read(fetcher, kStart, 60000, [&](uint8_t* bytes, size_t count) {
+    taken.insert(taken.end(), bytes, bytes + count);
+    uint8_t peek[64] = {};
+    ASSERT_TRUE(other.Seek(otherAt));
+    ASSERT_TRUE(other.Read(peek, sizeof peek, got));
+    ASSERT_EQ(got, sizeof peek);
+    EXPECT_EQ(0, std::memcmp(peek, image->bytes.data() + otherAt, sizeof peek)) << otherAt;
+    otherAt = (otherAt * 7 + 4099) % 60000;
+  });
   EXPECT_EQ(error, kErrorSuccess);
   ASSERT_EQ(taken.size(), 60000u);
   EXPECT_TRUE(std::equal(taken.begin(), taken.end(), image->bytes.begin() + kStart));
@@ -70,14 +69,14 @@ TEST(ReadAheadTest, StopsAtAFailedReadOrAThrowingTaker) {
   test::MemoryDisk disk(image);
   ReadAhead ahead(kPiece, 3);
   size_t taken = 0;
-  const auto count = [&](const uint8_t*, size_t bytes) { taken += bytes; };
+  const auto count = [&](uint8_t*, size_t bytes) { taken += bytes; };
   EXPECT_EQ(ahead.Read(disk, kStart, 60000, count), kErrorIoDevice);
   EXPECT_EQ(taken, 5 * kPiece);
 
   image->faults.failReadAtOffset.reset();
   int pieces = 0;
   EXPECT_THROW(ahead.Read(disk, kStart, 60000,
-                          [&](const uint8_t*, size_t) {
+                          [&](uint8_t*, size_t) {
                             if (++pieces == 2) throw std::runtime_error("taker");
                           }),
                std::runtime_error);
