@@ -1,8 +1,8 @@
 #pragma once
-// The MFT read as a stream of records: its clusters come in through one
-// reused buffer, each record is parsed as soon as its last byte has arrived
-// and handed to a consumer, and no record's bytes are kept after that. A
-// record that straddles a refill of the buffer or the end of a run waits in a
+// The MFT read as a stream of records: its clusters come in through a small
+// ring of reused pieces, each record is parsed as soon as its last byte has
+// arrived and handed to a consumer, and no record's bytes are kept after that.
+// A record that straddles two pieces or the end of a run waits in a
 // record-sized carry for the rest of its bytes. The next pieces of a long run
 // are read on a second thread while a piece is parsed; the consumer's own reads
 // (a long attribute list) go to the same device through a view of their own.
@@ -41,8 +41,9 @@ class MftRecordConsumer {
 class MftStream final : public ClusterSink {
  public:
   // `parser` parses every record (its geometry and record limit set by the
-  // caller); the consumer reads through `reader`'s volume; `bufferSize` is
-  // rounded up to a whole number of 512-byte sectors.
+  // caller); the consumer reads through `reader`'s volume; `bufferSize`,
+  // the size of each piece, is rounded up to a whole number of 512-byte
+  // sectors.
   MftStream(MFTRecord& parser, MftRecordConsumer& consumer, AttributeReader& reader,
             size_t bufferSize = kMftStreamBufferSize);
   MftStream(const MftStream&) = delete;
