@@ -23,8 +23,9 @@ namespace skerry {
 
 // A few MiB: large sequential requests, far below the MFT of a large volume.
 inline constexpr size_t kMftStreamBufferSize = 1024 * 1024;
-// Pieces of that size in the ring: one parsed, the others read meanwhile.
-inline constexpr size_t kMftStreamPieces = 3;
+// Pieces of that size in the ring: one parsed while the other is read, in
+// one large page.
+inline constexpr size_t kMftStreamPieces = 2;
 
 class MftRecordConsumer {
  public:

@@ -5,11 +5,13 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/large_pages.h"
+
 namespace skerry {
 namespace {
 
 // Raw devices want their reads in whole sectors, into memory aligned to them.
-constexpr size_t kBufferAlignment = 4096;
+constexpr size_t kBufferAlignment = kLargePageBytes;
 constexpr size_t kSectorMultiple = 512;
 
 size_t WholeSectors(size_t bytes) {
@@ -27,7 +29,9 @@ ReadAhead::ReadAhead(size_t pieceSize, size_t pieceCount)
       pieceCount_(std::max<size_t>(pieceCount, 1)),
       pieces_(static_cast<uint8_t*>(
           ::operator new (pieceSize_* pieceCount_, std::align_val_t{kBufferAlignment}))),
-      lengths_(pieceCount_) {}
+      lengths_(pieceCount_) {
+  AdviseLargePages(pieces_.get(), pieceSize_ * pieceCount_);
+}
 
 ReadAhead::~ReadAhead() = default;
 
