@@ -10,7 +10,8 @@
 namespace skerry {
 namespace {
 
-// Raw devices want their reads in whole sectors, into memory aligned to them.
+// Raw devices want their reads in whole sectors, into memory aligned to them;
+// the ring is aligned as a large page, which backs it where the system can.
 constexpr size_t kBufferAlignment = kLargePageBytes;
 constexpr size_t kSectorMultiple = 512;
 
