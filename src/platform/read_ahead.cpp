@@ -54,8 +54,9 @@ uint32_t ReadAhead::FetchPiece(BlockDevice& device, uint8_t* buffer, uint64_t of
     return 0;
   }
   // On a cold disk the next piece arrives while this one is worked on.
-  if (remaining > got)
+  if (remaining > got) {
     device.WillRead(offset + got, std::min<uint64_t>(remaining - got, pieceSize_));
+  }
   return got;
 }
 
