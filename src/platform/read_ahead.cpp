@@ -14,6 +14,8 @@ namespace {
 // the ring is aligned as a large page, which backs it where the system can.
 constexpr size_t kBufferAlignment = kLargePageBytes;
 constexpr size_t kSectorMultiple = 512;
+// How far ahead of the piece just read a cold disk is asked to read.
+constexpr uint64_t kAnnouncedPieces = 8;
 
 size_t WholeSectors(size_t bytes) {
   return (std::max<size_t>(bytes, 1) + kSectorMultiple - 1) / kSectorMultiple * kSectorMultiple;
@@ -41,7 +43,7 @@ uint8_t* ReadAhead::Piece(uint64_t index) const {
 }
 
 uint32_t ReadAhead::FetchPiece(BlockDevice& device, uint8_t* buffer, uint64_t offset,
-                               uint64_t remaining, ErrorCode& error) const {
+                               uint64_t remaining, uint64_t& announced, ErrorCode& error) const {
   const auto request = static_cast<uint32_t>(std::min<uint64_t>(remaining, pieceSize_));
   uint32_t got = 0;
   if (!device.Seek(offset) || !device.Read(buffer, request, got)) {
@@ -53,9 +55,15 @@ uint32_t ReadAhead::FetchPiece(BlockDevice& device, uint8_t* buffer, uint64_t of
     error = kErrorHandleEof;
     return 0;
   }
-  // On a cold disk the next piece arrives while this one is worked on.
-  if (remaining > got) {
-    device.WillRead(offset + got, std::min<uint64_t>(remaining - got, pieceSize_));
+  // On a cold disk the next pieces arrive while this one is worked on: the
+  // system is asked for those it has not been asked for yet, a few pieces
+  // ahead (one piece ahead left the reads waiting for the disk).
+  const uint64_t next = offset + got;
+  const uint64_t end = next + std::min<uint64_t>(remaining - got, kAnnouncedPieces * pieceSize_);
+  const uint64_t from = std::max(announced, next);
+  if (end > from) {
+    device.WillRead(from, end - from);
+    announced = end;
   }
   return got;
 }
@@ -94,9 +102,10 @@ ErrorCode ReadAhead::Read(BlockDevice& device, uint64_t offset, uint64_t byteCou
 
 ErrorCode ReadAhead::ReadHere(BlockDevice& device, uint64_t offset, uint64_t byteCount,
                               const Take& take) {
+  uint64_t announced = 0;
   while (byteCount > 0) {
     ErrorCode error = kErrorSuccess;
-    const uint32_t got = FetchPiece(device, Piece(0), offset, byteCount, error);
+    const uint32_t got = FetchPiece(device, Piece(0), offset, byteCount, announced, error);
     if (got == 0) return error;
     byteCount -= got;
     offset += got;
@@ -108,6 +117,7 @@ ErrorCode ReadAhead::ReadHere(BlockDevice& device, uint64_t offset, uint64_t byt
 void ReadAhead::Fetch(BlockDevice& device, uint64_t offset, uint64_t byteCount) {
   ErrorCode result = kErrorSuccess;
   std::exception_ptr failure;
+  uint64_t announced = 0;
   try {
     for (uint64_t index = 0; byteCount > 0; ++index) {
       {
@@ -115,7 +125,7 @@ void ReadAhead::Fetch(BlockDevice& device, uint64_t offset, uint64_t byteCount) 
         ring_.changed.wait(lock, [&] { return ring_.stop || index - ring_.taken < pieceCount_; });
         if (ring_.stop) return;
       }
-      const uint32_t got = FetchPiece(device, Piece(index), offset, byteCount, result);
+      const uint32_t got = FetchPiece(device, Piece(index), offset, byteCount, announced, result);
       if (got == 0) break;
       byteCount -= got;
       offset += got;

@@ -60,9 +60,10 @@ class ReadAhead {
   };
 
   uint8_t* Piece(uint64_t index) const;
-  // Reads one piece at `offset` into `buffer`: its length, or 0 with `error`.
+  // Reads one piece at `offset` into `buffer`: its length, or 0 with
+  // `error`. `announced` is where the bytes the device was told of end.
   uint32_t FetchPiece(BlockDevice& device, uint8_t* buffer, uint64_t offset, uint64_t remaining,
-                      ErrorCode& error) const;
+                      uint64_t& announced, ErrorCode& error) const;
   ErrorCode ReadHere(BlockDevice& device, uint64_t offset, uint64_t byteCount, const Take& take);
   void Fetch(BlockDevice& device, uint64_t offset, uint64_t byteCount);
   ErrorCode TakeFetched(const Take& take);
