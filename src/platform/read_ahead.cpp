@@ -1,18 +1,15 @@
 #include "platform/read_ahead.h"
 
 #include <algorithm>
-#include <new>
 #include <system_error>
 #include <thread>
-
-#include "platform/large_pages.h"
 
 namespace skerry {
 namespace {
 
 // Raw devices want their reads in whole sectors, into memory aligned to them;
-// the ring is aligned as a large page, which backs it where the system can.
-constexpr size_t kBufferAlignment = kLargePageBytes;
+// the ring is allocated as a table's chunk is, aligned as a large page, which
+// backs it where the system can.
 constexpr size_t kSectorMultiple = 512;
 // How far ahead of the piece just read a cold disk is asked to read.
 constexpr uint64_t kAnnouncedPieces = 8;
@@ -23,18 +20,11 @@ size_t WholeSectors(size_t bytes) {
 
 }  // namespace
 
-void ReadAhead::AlignedDelete::operator()(uint8_t* block) const {
-  ::operator delete (block, std::align_val_t{kBufferAlignment});
-}
-
 ReadAhead::ReadAhead(size_t pieceSize, size_t pieceCount)
     : pieceSize_(WholeSectors(pieceSize)),
       pieceCount_(std::max<size_t>(pieceCount, 1)),
-      pieces_(static_cast<uint8_t*>(
-          ::operator new (pieceSize_* pieceCount_, std::align_val_t{kBufferAlignment}))),
-      lengths_(pieceCount_) {
-  AdviseLargePages(pieces_.get(), pieceSize_ * pieceCount_);
-}
+      pieces_(static_cast<uint8_t*>(NewChunk(pieceSize_ * pieceCount_))),
+      lengths_(pieceCount_) {}
 
 ReadAhead::~ReadAhead() = default;
 

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/chunked_array.h"
 #include "platform/device.h"
 #include "platform/errors.h"
 
@@ -33,8 +34,6 @@ class ReadAhead {
   ReadAhead& operator=(const ReadAhead&) = delete;
   ~ReadAhead();
 
-  size_t pieceSize() const { return pieceSize_; }
-
   // Reads `byteCount` bytes from `offset` of the device onward and gives
   // them to `take` a piece at a time. Returns kErrorHandleEof when the device
   // returns no bytes before the count is reached, or the read's code; the
@@ -44,9 +43,6 @@ class ReadAhead {
   ErrorCode Read(BlockDevice& device, uint64_t offset, uint64_t byteCount, const Take& take);
 
  private:
-  struct AlignedDelete {
-    void operator()(uint8_t* block) const;
-  };
   // What the fetching thread publishes and the caller gives back.
   struct Ring {
     std::mutex lock;
@@ -70,7 +66,7 @@ class ReadAhead {
 
   size_t pieceSize_;
   size_t pieceCount_;
-  std::unique_ptr<uint8_t, AlignedDelete> pieces_;
+  std::unique_ptr<uint8_t, ChunkDelete> pieces_;
   std::vector<uint32_t> lengths_;
   Ring ring_;
 };
