@@ -107,10 +107,23 @@ void AppendUtf8(std::string& out, char32_t cp) {
 
 std::string Utf16ToUtf8(std::u16string_view utf16) {
   std::string out;
-  out.reserve(utf16.size());
-  size_t i = 0;
-  while (i < utf16.size()) AppendUtf8(out, NextCodePoint(utf16, i));
+  AssignUtf8(out, utf16);
   return out;
+}
+
+void AssignUtf8(std::string& out, std::u16string_view utf16) {
+  // Room for the most a unit can take; what was not written is cut off.
+  out.resize(3 * utf16.size());
+  char* bytes = out.data();
+  size_t i = 0;
+  while (i < utf16.size()) {
+    if (utf16[i] < 0x80) {
+      *bytes++ = static_cast<char>(utf16[i++]);
+    } else {
+      bytes = PutUtf8(bytes, NextCodePoint(utf16, i));
+    }
+  }
+  out.resize(static_cast<size_t>(bytes - out.data()));
 }
 
 std::u16string Widen(std::string_view text) {

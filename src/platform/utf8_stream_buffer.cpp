@@ -117,6 +117,22 @@ void Utf8Encoder::Encode(std::initializer_list<std::u16string_view> pieces, Byte
   out.KeepUpTo(bytes);
 }
 
+void Utf8Encoder::Encode(std::u16string_view head, std::string_view utf8,
+                         std::initializer_list<std::u16string_view> tail, ByteBlock& out) {
+  size_t units = head.size();
+  for (const std::u16string_view piece : tail) units += piece.size();
+  char* bytes = out.Room(kMostBytesPerUnit * units + kMostBytesPending + utf8.size());
+  bytes = EncodeUnits(head.data(), head.size(), bytes);
+  if (!utf8.empty()) {
+    if (pendingHigh_ != 0) bytes = PutUtf8(bytes, kReplacement);
+    pendingHigh_ = 0;
+    bytes = std::copy(utf8.begin(), utf8.end(), bytes);
+  }
+  for (const std::u16string_view piece : tail)
+    bytes = EncodeUnits(piece.data(), piece.size(), bytes);
+  out.KeepUpTo(bytes);
+}
+
 void Utf8Encoder::Finish(ByteBlock& out) {
   if (pendingHigh_ != 0) out.KeepUpTo(PutUtf8(out.Room(kMostBytesPending), kReplacement));
   pendingHigh_ = 0;
@@ -126,6 +142,13 @@ bool Utf8StreamBuffer::PutUtf16(std::initializer_list<std::u16string_view> piece
   // Wide text written before this goes first.
   encoder_.Encode(TakeBuffered(), bytes_);
   encoder_.Encode(pieces, bytes_);
+  return bytes_.size() < capacity() || WriteHeld();
+}
+
+bool Utf8StreamBuffer::PutUtf16AroundUtf8(std::u16string_view head, std::string_view utf8,
+                                          std::initializer_list<std::u16string_view> tail) {
+  encoder_.Encode(TakeBuffered(), bytes_);
+  encoder_.Encode(head, utf8, tail, bytes_);
   return bytes_.size() < capacity() || WriteHeld();
 }
 

@@ -41,6 +41,9 @@ class Utf8Encoder {
   void Encode(std::wstring_view text, ByteBlock& out);
   // The pieces one after the other, as one text.
   void Encode(std::initializer_list<std::u16string_view> pieces, ByteBlock& out);
+  // `head`, the bytes of `utf8` as they are, then `tail`, as one text.
+  void Encode(std::u16string_view head, std::string_view utf8,
+              std::initializer_list<std::u16string_view> tail, ByteBlock& out);
   // Ends the text: a high surrogate still waiting for its partner becomes U+FFFD.
   void Finish(ByteBlock& out);
 
@@ -61,6 +64,8 @@ class Utf8StreamBuffer : public WideStreamBuffer {
   // held; the device gets them a block at a time.
   using WideStreamBuffer::PutUtf16;
   bool PutUtf16(std::initializer_list<std::u16string_view> pieces) override;
+  bool PutUtf16AroundUtf8(std::u16string_view head, std::string_view utf8,
+                          std::initializer_list<std::u16string_view> tail) override;
 
  protected:
   // Writes all the bytes to the device; false when it failed.

@@ -25,6 +25,16 @@ bool WideStreamBuffer::PutUtf16(std::initializer_list<std::u16string_view> piece
   return sputn(converted_.data(), length) == length;
 }
 
+bool WideStreamBuffer::PutUtf16AroundUtf8(std::u16string_view head, std::string_view utf8,
+                                          std::initializer_list<std::u16string_view> tail) {
+  converted_.clear();
+  AppendWide(converted_, head);
+  AppendWide(converted_, Utf8ToUtf16(utf8));
+  for (const std::u16string_view piece : tail) AppendWide(converted_, piece);
+  const auto length = static_cast<std::streamsize>(converted_.size());
+  return sputn(converted_.data(), length) == length;
+}
+
 WideStreamBuffer::int_type WideStreamBuffer::overflow(int_type c) {
   if (!FlushBuffer(false)) return traits_type::eof();
   if (!traits_type::eq_int_type(c, traits_type::eof())) {

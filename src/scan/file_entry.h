@@ -34,6 +34,9 @@ struct FileEntry final : FileDescription {
   // produced the entry (the path cache, the directory walk) and is valid
   // until the next entry.
   std::u16string_view path;
+  // The same path in UTF-8, when its producer keeps one (pathHasUtf8).
+  std::string_view pathUtf8;
+  bool pathHasUtf8 = false;
   uint32_t nameCount = 0;
   uint32_t dataCount = 0;
   std::vector<RunEntry> runs;

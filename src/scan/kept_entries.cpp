@@ -46,11 +46,15 @@ void KeptEntries::Rehydrate(size_t index, FileEntry& entry) const {
   const std::string_view packed = names_.View(kept.nameLow | uint64_t{kept.nameHigh} << 32,
                                               narrow ? kept.nameLength : 2 * kept.nameLength);
   entry.name.resize(kept.nameLength);
-  for (size_t i = 0; i < kept.nameLength; ++i) {
-    entry.name[i] = narrow
-                        ? static_cast<unsigned char>(packed[i])
-                        : static_cast<char16_t>(static_cast<unsigned char>(packed[2 * i]) |
-                                                static_cast<unsigned char>(packed[2 * i + 1]) << 8);
+  // Two loops, so that the common one is a plain widening.
+  char16_t* name = entry.name.data();
+  if (narrow) {
+    for (size_t i = 0; i < kept.nameLength; ++i) name[i] = static_cast<unsigned char>(packed[i]);
+  } else {
+    for (size_t i = 0; i < kept.nameLength; ++i) {
+      name[i] = static_cast<char16_t>(static_cast<unsigned char>(packed[2 * i]) |
+                                      static_cast<unsigned char>(packed[2 * i + 1]) << 8);
+    }
   }
   entry.parentReference = kept.parentReference;
   entry.parent = static_cast<uint32_t>(kept.parentReference);

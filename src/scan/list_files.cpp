@@ -2,6 +2,9 @@
 
 #include <string>
 
+#include "platform/line_end.h"
+#include "platform/utf16.h"
+#include "platform/utf16_writer.h"
 #include "scan/body_file_line.h"
 #include "scan/listing_columns.h"
 #include "scan/scan_loop.h"
@@ -15,7 +18,15 @@ class ListingWriter final : public EntryVisitor {
       : output_(output),
         header_(ListingHeader(settings)),
         headerPending_(!settings.nulTerminated),
-        line_(settings, volume.separator(), volume.clusterSize()) {}
+        line_(settings, volume.separator(), volume.clusterSize()),
+        // A path kept as UTF-8 goes to a file or a pipe as it is; a terminal
+        // shows paths masked, and a separator that is half of a pair would
+        // join what lies around the path.
+        utf8Paths_(settings.showDirectory && Utf16Writer::TakesUtf8(output) &&
+                   (settings.nulTerminated || !IsInteractive(output)) &&
+                   !IsSurrogate(volume.separator())) {}
+
+  bool WantsUtf8Paths() const override { return utf8Paths_; }
 
   void Visit(const FileEntry& entry) override {
     // One failed write must not silence the lines after it.
@@ -32,6 +43,7 @@ class ListingWriter final : public EntryVisitor {
   std::wstring header_;
   bool headerPending_;
   ListingLineWriter line_;
+  bool utf8Paths_;
 };
 
 class BodyFileWriter final : public EntryVisitor {

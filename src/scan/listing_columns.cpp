@@ -73,9 +73,11 @@ void ListingLineWriter::Write(std::wostream& out, const FileEntry& entry) {
   line_ += settings_.drivePrefix;
   std::u16string_view path = entry.path;
   std::u16string_view name = entry.name;
+  bool masked = false;
   // On a terminal, control characters in names show as "?"; -0 asks for
   // names exactly as they are, whatever reads them.
   if (!settings_.nulTerminated && IsInteractive(out)) {
+    masked = true;
     masked_.clear();
     AppendForTerminal(masked_, path);
     const size_t pathLength = masked_.size();
@@ -85,7 +87,10 @@ void ListingLineWriter::Write(std::wostream& out, const FileEntry& entry) {
   }
   const std::u16string_view terminator =
       settings_.nulTerminated ? std::u16string_view(u"\0", 1) : std::u16string_view(u"\n");
-  if (settings_.showDirectory) {
+  if (settings_.showDirectory && entry.pathHasUtf8 && !masked) {
+    writer_.Write(out, line_, entry.pathUtf8,
+                  {std::u16string_view(&separator_, 1), name, terminator});
+  } else if (settings_.showDirectory) {
     writer_.Write(out, {line_, path, std::u16string_view(&separator_, 1), name, terminator});
   } else {
     writer_.Write(out, {line_, name, terminator});

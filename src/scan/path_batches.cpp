@@ -12,7 +12,10 @@ void PathBatches::Announce(Change change) {
 }
 
 PathBatches::PathBatches() : ring_(kBatchCount) {
-  for (PathBatch& batch : ring_) batch.paths.reserve(kBatchEntries);
+  for (PathBatch& batch : ring_) {
+    batch.paths.reserve(kBatchEntries);
+    batch.utf8Paths.reserve(kBatchEntries);
+  }
 }
 
 PathBatch* PathBatches::NextToFill() {
@@ -21,6 +24,7 @@ PathBatch* PathBatches::NextToFill() {
   if (stopped_) return nullptr;
   PathBatch& batch = ring_[filled_ % ring_.size()];
   batch.paths.clear();
+  batch.utf8Paths.clear();
   return &batch;
 }
 

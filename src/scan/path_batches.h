@@ -15,6 +15,8 @@ namespace skerry {
 struct PathBatch {
   size_t first = 0;  // the kept entry whose path is paths[0]
   std::vector<std::u16string_view> paths;
+  // The same paths in UTF-8, when the writer asked for them.
+  std::vector<std::string_view> utf8Paths;
 };
 
 class PathBatches {

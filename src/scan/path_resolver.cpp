@@ -4,14 +4,16 @@
 #include <utility>
 
 #include "ntfs/file_reference.h"
+#include "platform/text.h"
 
 namespace skerry {
-PathResolver::PathResolver(const DirectoryTable& directories, char16_t separator)
-    : directories_(directories), separator_(separator) {
+PathResolver::PathResolver(const DirectoryTable& directories, char16_t separator, bool keepUtf8)
+    : directories_(directories), separator_(separator), keepUtf8_(keepUtf8) {
   // Nearly every directory is met on some chain.
   cacheIndex_.Reserve(directories.size());
   orphanPath_.assign(1, separator_);
   orphanPath_.append(kOrphanMarker);
+  if (keepUtf8_) AssignUtf8(orphanUtf8_, orphanPath_);
 }
 
 bool PathResolver::Accepts(const Directory& directory, uint16_t sequenceNumber, bool childInUse) {
@@ -23,10 +25,17 @@ bool PathResolver::Accepts(const Directory& directory, uint16_t sequenceNumber, 
 }
 
 bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16string_view& path) {
+  std::string_view utf8;
+  return ResolveParent(parentReference, inUse, path, utf8);
+}
+
+bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16string_view& path,
+                                 std::string_view& utf8) {
   // Most files lie in a directory whose path is already known.
   if (const Directory* hit = Cached(FileReference{parentReference}.RecordNumber());
       hit != nullptr && Accepts(*hit, FileReference{parentReference}.Sequence(), inUse)) {
     path = PathOf(*hit);
+    utf8 = Utf8Of(*hit);
     return hit->complete;
   }
 
@@ -71,8 +80,10 @@ bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16s
 
   bool complete = false;
   path = orphanPath_;
+  utf8 = orphanUtf8_;
   if (top != nullptr) {
     path = PathOf(*top);
+    utf8 = Utf8Of(*top);
     complete = top->complete;
   }
   built_ = path;
@@ -86,8 +97,14 @@ bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16s
     directory = std::move(level->directory);
     directory.complete = complete;
     directory.pathStart = paths_.Append(built_);
-    directory.pathLength = built_.size();
+    directory.pathLength = static_cast<uint32_t>(built_.size());
     path = PathOf(directory);
+    if (keepUtf8_) {
+      AssignUtf8(builtUtf8_, built_);
+      directory.utf8Start = utf8Paths_.Append(builtUtf8_);
+      directory.utf8Length = static_cast<uint32_t>(builtUtf8_.size());
+      utf8 = Utf8Of(directory);
+    }
   }
   return complete;
 }

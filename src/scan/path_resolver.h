@@ -34,7 +34,9 @@ inline constexpr size_t kMaxPathDepth = (kMaxPathLength + 1) / 2;
 inline constexpr std::u16string_view kOrphanMarker = u"$OrphanFiles";
 class PathResolver {
  public:
-  PathResolver(const DirectoryTable& directories, char16_t separator);
+  // With `keepUtf8`, each path is also kept encoded as UTF-8 (unpaired
+  // surrogates as U+FFFD), once, for a listing that writes UTF-8.
+  PathResolver(const DirectoryTable& directories, char16_t separator, bool keepUtf8 = false);
   PathResolver(const PathResolver&) = delete;
   PathResolver& operator=(const PathResolver&) = delete;
 
@@ -57,6 +59,10 @@ class PathResolver {
   // levels), the path holds kOrphanMarker in place of what lies above, the
   // levels below the break are kept, and the result is false.
   bool ResolveParent(uint64_t parentReference, bool inUse, std::u16string_view& path);
+  // The same, and `utf8` set to the path's UTF-8 when the resolver keeps it
+  // (else empty); it is kept as long as `path`.
+  bool ResolveParent(uint64_t parentReference, bool inUse, std::u16string_view& path,
+                     std::string_view& utf8);
 
   // Hints for a lookup of `parentReference` a few files ahead, in two
   // steps, the second of which reads only what the first brought in: the
@@ -77,8 +83,10 @@ class PathResolver {
     bool inUse = false;
     uint16_t sequenceNumber = 0;
     bool complete = false;  // the path reaches the root
+    uint32_t pathLength = 0;  // at most kMaxPathLength
     uint64_t pathStart = 0;  // in paths_
-    size_t pathLength = 0;
+    uint64_t utf8Start = 0;  // in utf8Paths_, when kept
+    uint32_t utf8Length = 0;
   };
   struct Level {
     uint64_t record = 0;
@@ -102,6 +110,9 @@ class PathResolver {
   std::u16string_view PathOf(const Directory& directory) const {
     return paths_.View(directory.pathStart, directory.pathLength);
   }
+  std::string_view Utf8Of(const Directory& directory) const {
+    return utf8Paths_.View(directory.utf8Start, directory.utf8Length);
+  }
   // The cached directory `number`; null when none is.
   const Directory* Cached(uint64_t number) const;
   // The cached directory `number`, added empty when none is.
@@ -114,13 +125,17 @@ class PathResolver {
   ChunkedArray<Directory> cache_;
   ReferenceIndex cacheIndex_;  // record number -> position in cache_
   ChunkedText<char16_t> paths_{kMaxPathLength};  // every cached directory's path
+  bool keepUtf8_;
+  ChunkedText<char> utf8Paths_{3 * kMaxPathLength};  // the same in UTF-8, when kept
   // The levels of the chain being resolved, from the parent up, with their
   // names back to back; kept between calls for their capacity.
   std::vector<Level> chain_;
   std::unordered_set<uint64_t> onChain_;  // the levels past the first kShortChain
   std::u16string names_;
   std::u16string built_;
+  std::string builtUtf8_;
   std::u16string orphanPath_;  // the path of a file whose parent is no directory
+  std::string orphanUtf8_;
 };
 
 }  // namespace skerry

@@ -29,10 +29,11 @@ constexpr size_t kLookAhead = 8;
 // broken chain is stale data.
 class BatchResolver {
  public:
-  BatchResolver(const EntryCollector& collector, char16_t separator)
+  BatchResolver(const EntryCollector& collector, char16_t separator, bool wantUtf8)
       : kept_(collector.kept()),
         unkept_(collector.unkeptQueries()),
-        resolver_(collector.directories(), separator) {}
+        resolver_(collector.directories(), separator, wantUtf8),
+        wantUtf8_(wantUtf8) {}
 
   // Fills `batch` with the paths of the next kept entries; false once every
   // path has been resolved.
@@ -45,10 +46,11 @@ class BatchResolver {
       const EntryCollector::PathQuery query{kept_.ParentReference(next_), !kept_.Deleted(next_)};
       // Files of one directory, which mostly follow one another, resolve
       // its path once.
-      if (!haveResolved_ || query != resolved_) Resolve(query, path_);
+      if (!haveResolved_ || query != resolved_) Resolve(query, path_, utf8_);
       resolved_ = query;
       haveResolved_ = true;
       batch.paths.push_back(path_);
+      if (wantUtf8_) batch.utf8Paths.push_back(utf8_);
     }
     if (next_ == kept_.size()) ResolveUnkept(SIZE_MAX);
     return !batch.paths.empty();
@@ -57,17 +59,19 @@ class BatchResolver {
   bool damaged() const { return damaged_; }
 
  private:
-  void Resolve(const EntryCollector::PathQuery& query, std::u16string_view& path) {
-    if (!resolver_.ResolveParent(query.parentReference, query.inUse, path) && query.inUse) {
+  void Resolve(const EntryCollector::PathQuery& query, std::u16string_view& path,
+               std::string_view& utf8) {
+    if (!resolver_.ResolveParent(query.parentReference, query.inUse, path, utf8) && query.inUse) {
       damaged_ = true;
     }
   }
   // Resolves the queries asked before kept entry `keptBefore`.
   void ResolveUnkept(size_t keptBefore) {
     std::u16string_view path;
+    std::string_view utf8;
     for (; nextUnkept_ < unkept_.size() && unkept_[nextUnkept_].keptBefore <= keptBefore;
          ++nextUnkept_) {
-      Resolve(unkept_[nextUnkept_].query, path);
+      Resolve(unkept_[nextUnkept_].query, path, utf8);
     }
   }
   void PrefetchAhead(size_t index) const {
@@ -82,28 +86,36 @@ class BatchResolver {
   const KeptEntries& kept_;
   const ChunkedArray<EntryCollector::UnkeptQuery>& unkept_;
   PathResolver resolver_;
+  bool wantUtf8_;
   size_t next_ = 0;
   size_t nextUnkept_ = 0;
   EntryCollector::PathQuery resolved_;
   bool haveResolved_ = false;
   std::u16string_view path_;
+  std::string_view utf8_;
   bool damaged_ = false;
 };
 
 // Visits kept entries `first` on, `count` of them, with their paths when
-// `paths` holds them.
+// `paths` holds them (and their UTF-8 when `utf8Paths` does).
 void VisitEntries(const KeptEntries& kept, size_t first, size_t count,
-                  const std::u16string_view* paths, const ScanSettings& settings, FileEntry& entry,
-                  EntryVisitor& visitor) {
+                  const std::u16string_view* paths, const std::string_view* utf8Paths,
+                  const ScanSettings& settings, FileEntry& entry, EntryVisitor& visitor) {
   static const StandardInfoBlock kNoStandardInfo{};
   static const FileNameBlock kNoFileName{};
+  entry.pathHasUtf8 = utf8Paths != nullptr;
   for (size_t k = 0; k < count; ++k) {
-    if (paths != nullptr && k + kLookAhead < count) {
+    // The line copies the path the writer takes.
+    if (utf8Paths != nullptr && k + kLookAhead < count) {
+      const std::string_view ahead = utf8Paths[k + kLookAhead];
+      PrefetchBytes(ahead.data(), ahead.size());
+    } else if (paths != nullptr && k + kLookAhead < count) {
       const std::u16string_view ahead = paths[k + kLookAhead];
       PrefetchBytes(ahead.data(), ahead.size() * sizeof(char16_t));
     }
     kept.Rehydrate(first + k, entry);
     entry.path = paths != nullptr ? paths[k] : std::u16string_view{};
+    if (utf8Paths != nullptr) entry.pathUtf8 = utf8Paths[k];
     if (settings.hasDirectoryFilter &&
         !settings.directoryFilter->Matches(kNoStandardInfo, kNoFileName, entry)) {
       continue;
@@ -112,12 +124,16 @@ void VisitEntries(const KeptEntries& kept, size_t first, size_t count,
   }
 }
 
+const std::string_view* Utf8PathsOf(const PathBatch& batch) {
+  return batch.utf8Paths.empty() ? nullptr : batch.utf8Paths.data();
+}
+
 // Resolves paths on a second thread while this one writes the lines, a few
 // batches behind; returns whether a path was damaged. The lines are written
 // here, in order, as they would be without the second thread.
 bool VisitWithPaths(const EntryCollector& collector, char16_t separator,
                     const ScanSettings& settings, FileEntry& entry, EntryVisitor& visitor) {
-  BatchResolver resolver(collector, separator);
+  BatchResolver resolver(collector, separator, visitor.WantsUtf8Paths());
   PathBatches batches;
   std::exception_ptr failure;
   const auto resolve = [&] {
@@ -138,8 +154,8 @@ bool VisitWithPaths(const EntryCollector& collector, char16_t separator,
     // No second thread to be had: each batch is resolved, then written.
     PathBatch batch;
     while (resolver.Fill(batch)) {
-      VisitEntries(collector.kept(), batch.first, batch.paths.size(), batch.paths.data(), settings,
-                   entry, visitor);
+      VisitEntries(collector.kept(), batch.first, batch.paths.size(), batch.paths.data(),
+                   Utf8PathsOf(batch), settings, entry, visitor);
       batch.paths.clear();
     }
     return resolver.damaged();
@@ -154,8 +170,8 @@ bool VisitWithPaths(const EntryCollector& collector, char16_t separator,
     }
   } joiner{batches, resolving};
   while (PathBatch* batch = batches.NextToWrite()) {
-    VisitEntries(collector.kept(), batch->first, batch->paths.size(), batch->paths.data(), settings,
-                 entry, visitor);
+    VisitEntries(collector.kept(), batch->first, batch->paths.size(), batch->paths.data(),
+                 Utf8PathsOf(*batch), settings, entry, visitor);
     batches.Written();
   }
   resolving.join();
@@ -181,7 +197,8 @@ ErrorCode ScanEntries(EntryCollector& collector, const ScanSettings& settings, c
   if (EntryCollector::WantsPath(settings)) {
     if (VisitWithPaths(collector, separator, settings, entry, visitor)) damaged = true;
   } else {
-    VisitEntries(collector.kept(), 0, collector.kept().size(), nullptr, settings, entry, visitor);
+    VisitEntries(collector.kept(), 0, collector.kept().size(), nullptr, nullptr, settings, entry,
+                 visitor);
   }
   return damaged ? kErrorFileCorrupt : kErrorSuccess;
 }

@@ -16,6 +16,8 @@ class EntryVisitor {
  public:
   virtual ~EntryVisitor() = default;
   virtual void Visit(const FileEntry& entry) = 0;
+  // Whether the entries' paths should also come as UTF-8 (FileEntry::pathUtf8).
+  virtual bool WantsUtf8Paths() const { return false; }
 };
 
 // Whether the attribute selection prints `entry`: an attribute in `mask`, or

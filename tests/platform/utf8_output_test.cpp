@@ -88,15 +88,20 @@ TEST_F(Utf8OutputTest, PiecesOfAnyTextArriveAsTheWholeTextsUtf8) {
   std::u16string whole;
   {
     FileDescriptorStreamBuffer buffer(fd_, 256);
-    for (int round = 0; round < 400; ++round) {
+    for (int round = 0; round < 600; ++round) {
       std::u16string pieces[3];
+      // A path kept as UTF-8 goes between pieces that begin with the separator.
+      const bool utf8Middle = round % 3 == 2;
+      if (utf8Middle) pieces[1] = pieces[2] = u"\\";
       for (std::u16string& piece : pieces) {
         const size_t ascii = random() % 40;
         for (size_t i = 0; i < ascii; ++i) piece.push_back(static_cast<char16_t>(u' ' + i % 90));
         if (random() % 2 == 0) piece.push_back(others[random() % std::size(others)]);
         whole += piece;
       }
-      if (round % 2 == 0) {
+      if (utf8Middle) {
+        ASSERT_TRUE(buffer.PutUtf16AroundUtf8(pieces[0], Utf16ToUtf8(pieces[1]), {pieces[2]}));
+      } else if (round % 3 == 0) {
         ASSERT_TRUE(buffer.PutUtf16({pieces[0], pieces[1], pieces[2]}));
       } else {
         for (const std::u16string& piece : pieces) ASSERT_TRUE(buffer.PutUtf16(piece));
