@@ -72,7 +72,7 @@ ErrorCode MFTRecord::ParseBlock(ByteView block, uint8_t* inPlace) {
   attributeOffset_ = 0;
   runs.clear();
   standardInfo.fill(0);
-  fileName.fill(0);
+  ClearFileNameFrom(0);
   inUse = false;
   directoryRecord = false;
   sequenceNumber = 0;
@@ -242,12 +242,26 @@ ErrorCode MFTRecord::ReadFileName() {
   const bool dosAlias = value.u8(kFnNameType) == kNameTypeDosOnly;
   if (dosAlias && haveLongName_) return kErrorSuccess;
   haveLongName_ = !dosAlias;
-  fileName.fill(0);
-  std::memcpy(fileName.data(), value.data(), std::min<size_t>(value.size(), kFileNameValueSize));
+  const size_t copied = std::min<size_t>(value.size(), kFileNameValueSize);
+  std::memcpy(fileName.data(), value.data(), copied);
+  ClearFileNameFrom(copied);
   fileName[nameEnd] = 0;
   fileName[nameEnd + 1] = 0;
+  fileNameWritten_ = std::max(copied, nameEnd + 2);
   fileNameId = record.le16(attributeOffset_ + kAttrId);
   return kErrorSuccess;
+}
+
+void MFTRecord::ClearFileNameFrom(size_t offset) {
+  if (fileNameWritten_ > offset) {
+    std::memset(fileName.data() + offset, 0, fileNameWritten_ - offset);
+  }
+  fileNameWritten_ = offset;
+}
+
+void MFTRecord::StoreFileNameSize(uint64_t size) {
+  StoreLe64(fileName.data() + kFnDataSize, size);
+  fileNameWritten_ = std::max(fileNameWritten_, kFnDataSize + 8);
 }
 
 void MFTRecord::ReadDataAttribute() {
@@ -259,7 +273,7 @@ void MFTRecord::ReadDataAttribute() {
   if (!named) haveUnnamedDataSize_ = true;
   if (record.u8(attributeOffset_ + kAttrNonResident) == 0) {
     if (takeSize) {
-      StoreLe64(fileName.data() + kFnDataSize, record.le32(attributeOffset_ + kAttrValueLength));
+      StoreFileNameSize(record.le32(attributeOffset_ + kAttrValueLength));
     }
     return;
   }
@@ -273,7 +287,7 @@ void MFTRecord::ReadDataAttribute() {
     }
   }
   if (takeSize) {
-    StoreLe64(fileName.data() + kFnDataSize, record.le64(attributeOffset_ + kAttrDataSize));
+    StoreFileNameSize(record.le64(attributeOffset_ + kAttrDataSize));
   }
   if (runs.empty()) BuildRunList();
   if (record.le16(attributeOffset_ + kAttrRunListOffset) != 0) {

@@ -83,6 +83,7 @@ class MFTRecord final : public FileDescription {
   // that hold its bytes in use reach; valid until the next Parse.
   ByteView Bytes() const { return ByteView(bytes_, bytesSize_); }
 
+  // Written by the parser alone: it clears only what it wrote before.
   StandardInfoBlock standardInfo{};
   FileNameBlock fileName{};
   // The runs of the first non-resident $DATA, decoded, not read.
@@ -121,6 +122,10 @@ class MFTRecord final : public FileDescription {
   ErrorCode WalkAttributes();
   ErrorCode ReadStandardInformation();
   ErrorCode ReadFileName();
+  // Zeros `fileName` from `offset` on. A block of 578 bytes cleared whole
+  // twice a record was more bytes than the MFT's own.
+  void ClearFileNameFrom(size_t offset);
+  void StoreFileNameSize(uint64_t size);
   void ReadDataAttribute();
   void BuildRunList();
   void CountFragments();
@@ -144,6 +149,8 @@ class MFTRecord final : public FileDescription {
   // data size is the unnamed data stream's, which later attributes keep.
   bool haveLongName_ = false;
   bool haveUnnamedDataSize_ = false;
+  // `fileName` is zero from here on.
+  size_t fileNameWritten_ = 0;
 };
 
 // The parser's one diagnostic line, for a record it refused for a short
