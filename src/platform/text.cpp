@@ -107,14 +107,20 @@ void AppendUtf8(std::string& out, char32_t cp) {
 
 std::string Utf16ToUtf8(std::u16string_view utf16) {
   std::string out;
-  AssignUtf8(out, utf16);
+  AppendUtf8(out, utf16);
   return out;
 }
 
 void AssignUtf8(std::string& out, std::u16string_view utf16) {
+  out.clear();
+  AppendUtf8(out, utf16);
+}
+
+void AppendUtf8(std::string& out, std::u16string_view utf16) {
   // Room for the most a unit can take; what was not written is cut off.
-  out.resize(3 * utf16.size());
-  char* bytes = out.data();
+  const size_t held = out.size();
+  out.resize(held + 3 * utf16.size());
+  char* bytes = out.data() + held;
   size_t i = 0;
   while (i < utf16.size()) {
     if (utf16[i] < 0x80) {

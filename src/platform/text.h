@@ -19,7 +19,8 @@ size_t DecodeUtf8(std::string_view bytes, char32_t& codePoint);
 void AppendUtf16(std::u16string& out, char32_t codePoint);
 // Unpaired surrogates become U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view utf16);
-// Utf16ToUtf8 into `out`, replacing what it held (its capacity is kept).
+// Utf16ToUtf8 after what `out` holds, or in its place.
+void AppendUtf8(std::string& out, std::u16string_view utf16);
 void AssignUtf8(std::string& out, std::u16string_view utf16);
 // Appends one code point as UTF-8; a surrogate or a value past U+10FFFF becomes U+FFFD.
 void AppendUtf8(std::string& out, char32_t codePoint);

@@ -34,7 +34,8 @@ struct FileEntry final : FileDescription {
   // produced the entry (the path cache, the directory walk) and is valid
   // until the next entry.
   std::u16string_view path;
-  // The same path in UTF-8, when its producer keeps one (pathHasUtf8).
+  // With pathHasUtf8, the path is given as UTF-8 alone (for a listing that
+  // writes UTF-8, which asked for it so), and `path` is empty.
   std::string_view pathUtf8;
   bool pathHasUtf8 = false;
   uint32_t nameCount = 0;

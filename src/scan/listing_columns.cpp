@@ -73,13 +73,14 @@ void ListingLineWriter::Write(std::wostream& out, const FileEntry& entry) {
   line_ += settings_.drivePrefix;
   std::u16string_view path = entry.path;
   std::u16string_view name = entry.name;
-  bool masked = false;
   // On a terminal, control characters in names show as "?"; -0 asks for
   // names exactly as they are, whatever reads them.
-  if (!settings_.nulTerminated && IsInteractive(out)) {
-    masked = true;
+  const bool masked = !settings_.nulTerminated && IsInteractive(out);
+  if (masked) {
     masked_.clear();
-    AppendForTerminal(masked_, path);
+    // A path kept only as UTF-8 is not asked for on a terminal; were it
+    // given, it is masked as its text.
+    AppendForTerminal(masked_, entry.pathHasUtf8 ? Utf8ToUtf16(entry.pathUtf8) : path);
     const size_t pathLength = masked_.size();
     AppendForTerminal(masked_, name);
     path = std::u16string_view(masked_).substr(0, pathLength);

@@ -12,11 +12,13 @@
 
 namespace skerry {
 
+// The paths of kept entries `first` on, in UTF-16 or, for a writer that
+// asked for them so, in UTF-8.
 struct PathBatch {
-  size_t first = 0;  // the kept entry whose path is paths[0]
+  size_t first = 0;
   std::vector<std::u16string_view> paths;
-  // The same paths in UTF-8, when the writer asked for them.
   std::vector<std::string_view> utf8Paths;
+  size_t size() const { return paths.size() + utf8Paths.size(); }
 };
 
 class PathBatches {

@@ -1,19 +1,21 @@
 #include "scan/path_resolver.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <utility>
 
 #include "ntfs/file_reference.h"
 #include "platform/text.h"
 
 namespace skerry {
-PathResolver::PathResolver(const DirectoryTable& directories, char16_t separator, bool keepUtf8)
-    : directories_(directories), separator_(separator), keepUtf8_(keepUtf8) {
+PathResolver::PathResolver(const DirectoryTable& directories, char16_t separator,
+                           PathEncoding encoding)
+    : directories_(directories), separator_(separator), encoding_(encoding) {
   // Nearly every directory is met on some chain.
   cacheIndex_.Reserve(directories.size());
   orphanPath_.assign(1, separator_);
   orphanPath_.append(kOrphanMarker);
-  if (keepUtf8_) AssignUtf8(orphanUtf8_, orphanPath_);
+  AssignUtf8(orphanUtf8_, orphanPath_);
 }
 
 bool PathResolver::Accepts(const Directory& directory, uint16_t sequenceNumber, bool childInUse) {
@@ -25,20 +27,24 @@ bool PathResolver::Accepts(const Directory& directory, uint16_t sequenceNumber, 
 }
 
 bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16string_view& path) {
-  std::string_view utf8;
-  return ResolveParent(parentReference, inUse, path, utf8);
+  if (encoding_ != PathEncoding::kUtf16) throw std::logic_error("the resolver keeps UTF-8 paths");
+  return Resolve(parentReference, inUse, path);
 }
 
-bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16string_view& path,
-                                 std::string_view& utf8) {
+bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::string_view& path) {
+  if (encoding_ != PathEncoding::kUtf8) throw std::logic_error("the resolver keeps UTF-16 paths");
+  return Resolve(parentReference, inUse, path);
+}
+
+template <typename Unit>
+bool PathResolver::Resolve(uint64_t parentReference, bool inUse,
+                           std::basic_string_view<Unit>& path) {
   // Most files lie in a directory whose path is already known.
   if (const Directory* hit = Cached(FileReference{parentReference}.RecordNumber());
       hit != nullptr && Accepts(*hit, FileReference{parentReference}.Sequence(), inUse)) {
-    path = PathOf(*hit);
-    utf8 = Utf8Of(*hit);
+    TextOf(*hit, path);
     return hit->complete;
   }
-
   chain_.clear();
   onChain_.clear();
   names_.clear();
@@ -79,34 +85,54 @@ bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16s
   }
 
   bool complete = false;
-  path = orphanPath_;
-  utf8 = orphanUtf8_;
+  path = Orphan(Unit{});
+  size_t units = orphanPath_.size();
   if (top != nullptr) {
-    path = PathOf(*top);
-    utf8 = Utf8Of(*top);
+    TextOf(*top, path);
+    units = top->pathUnits;
     complete = top->complete;
   }
-  built_ = path;
+  std::basic_string<Unit>& built = Built(Unit{});
+  built = path;
   // From the top of the chain down, each level's path is its parent's and
   // its own name.
   for (auto level = chain_.rbegin(); level != chain_.rend(); ++level) {
-    built_.push_back(separator_);
-    built_.append(names_, level->nameStart, level->nameLength);
-    KeepLastLevels(built_);
+    units = AppendLevel(built, units,
+                        std::u16string_view(names_).substr(level->nameStart, level->nameLength));
     Directory& directory = Cache(level->record);
     directory = std::move(level->directory);
     directory.complete = complete;
-    directory.pathStart = paths_.Append(built_);
-    directory.pathLength = static_cast<uint32_t>(built_.size());
-    path = PathOf(directory);
-    if (keepUtf8_) {
-      AssignUtf8(builtUtf8_, built_);
-      directory.utf8Start = utf8Paths_.Append(builtUtf8_);
-      directory.utf8Length = static_cast<uint32_t>(builtUtf8_.size());
-      utf8 = Utf8Of(directory);
-    }
+    directory.pathUnits = static_cast<uint32_t>(units);
+    directory.textStart = Keep(built);
+    directory.textLength = static_cast<uint32_t>(built.size());
+    TextOf(directory, path);
   }
   return complete;
+}
+
+size_t PathResolver::AppendLevel(std::u16string& path, size_t /*units*/,
+                                 std::u16string_view name) const {
+  path.push_back(separator_);
+  path.append(name);
+  KeepLastLevels(path);
+  return path.size();
+}
+
+// A separator is never half of a pair (a listing that keeps UTF-8 paths
+// takes no such separator), so each name encodes on its own as it would
+// within the whole path.
+size_t PathResolver::AppendLevel(std::string& path, size_t units, std::u16string_view name) {
+  AppendUtf8(path, separator_);
+  AppendUtf8(path, name);
+  units += 1 + name.size();
+  if (units <= kMaxPathLength) return units;
+  // Only a path too long is decoded again: every unit, and each pair, comes
+  // back as the same number of units, so it is cut where its UTF-16 form
+  // would have been.
+  built_ = Utf8ToUtf16(path);
+  KeepLastLevels(built_);
+  AssignUtf8(path, built_);
+  return built_.size();
 }
 
 const PathResolver::Directory* PathResolver::Cached(uint64_t number) const {

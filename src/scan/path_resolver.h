@@ -32,11 +32,17 @@ inline constexpr size_t kMaxPathDepth = (kMaxPathLength + 1) / 2;
 // file whose chain of parents breaks starts with the separator and this
 // name, followed by the directories below the break.
 inline constexpr std::u16string_view kOrphanMarker = u"$OrphanFiles";
+
+// How a resolver keeps its paths: as UTF-16, as NTFS names them, or encoded
+// as UTF-8 (unpaired surrogates as U+FFFD) for a listing that writes UTF-8,
+// which then copies each path into its lines instead of encoding it for
+// every file.
+enum class PathEncoding { kUtf16, kUtf8 };
+
 class PathResolver {
  public:
-  // With `keepUtf8`, each path is also kept encoded as UTF-8 (unpaired
-  // surrogates as U+FFFD), once, for a listing that writes UTF-8.
-  PathResolver(const DirectoryTable& directories, char16_t separator, bool keepUtf8 = false);
+  PathResolver(const DirectoryTable& directories, char16_t separator,
+               PathEncoding encoding = PathEncoding::kUtf16);
   PathResolver(const PathResolver&) = delete;
   PathResolver& operator=(const PathResolver&) = delete;
 
@@ -58,11 +64,13 @@ class PathResolver {
   // a directory that is its own parent, a loop, more than kMaxPathDepth
   // levels), the path holds kOrphanMarker in place of what lies above, the
   // levels below the break are kept, and the result is false.
+  //
+  // A resolver keeps its paths in one encoding: the UTF-16 form is given by
+  // a kUtf16 resolver, the UTF-8 form by a kUtf8 one (std::logic_error
+  // otherwise). A path longer than kMaxPathLength UTF-16 units is cut as
+  // its UTF-16 form would be, and then encoded.
   bool ResolveParent(uint64_t parentReference, bool inUse, std::u16string_view& path);
-  // The same, and `utf8` set to the path's UTF-8 when the resolver keeps it
-  // (else empty); it is kept as long as `path`.
-  bool ResolveParent(uint64_t parentReference, bool inUse, std::u16string_view& path,
-                     std::string_view& utf8);
+  bool ResolveParent(uint64_t parentReference, bool inUse, std::string_view& path);
 
   // Hints for a lookup of `parentReference` a few files ahead, in two
   // steps, the second of which reads only what the first brought in: the
@@ -83,10 +91,9 @@ class PathResolver {
     bool inUse = false;
     uint16_t sequenceNumber = 0;
     bool complete = false;  // the path reaches the root
-    uint32_t pathLength = 0;  // at most kMaxPathLength
-    uint64_t pathStart = 0;  // in paths_
-    uint64_t utf8Start = 0;  // in utf8Paths_, when kept
-    uint32_t utf8Length = 0;
+    uint32_t pathUnits = 0;  // in UTF-16, at most kMaxPathLength
+    uint64_t textStart = 0;  // in the arena of the resolver's encoding
+    uint32_t textLength = 0;
   };
   struct Level {
     uint64_t record = 0;
@@ -100,6 +107,26 @@ class PathResolver {
   // only a deeper one keeps a set of the records on it.
   static constexpr size_t kShortChain = 32;
 
+  template <typename Unit>
+  bool Resolve(uint64_t parentReference, bool inUse, std::basic_string_view<Unit>& path);
+  // Appends a separator and `name` to the path being built, `units` UTF-16
+  // units long, cut to its last levels; returns its new length in units.
+  size_t AppendLevel(std::u16string& path, size_t units, std::u16string_view name) const;
+  size_t AppendLevel(std::string& path, size_t units, std::u16string_view name);
+  // The path built so far, kept, in the resolver's encoding.
+  uint64_t Keep(const std::u16string& path) { return paths_.Append(path); }
+  uint64_t Keep(const std::string& path) { return utf8Paths_.Append(path); }
+  std::u16string& Built(char16_t) { return built_; }
+  std::string& Built(char) { return builtUtf8_; }
+  std::u16string_view Orphan(char16_t) const { return orphanPath_; }
+  std::string_view Orphan(char) const { return orphanUtf8_; }
+  void TextOf(const Directory& directory, std::u16string_view& path) const {
+    path = paths_.View(directory.textStart, directory.textLength);
+  }
+  void TextOf(const Directory& directory, std::string_view& path) const {
+    path = utf8Paths_.View(directory.textStart, directory.textLength);
+  }
+
   static bool Accepts(const Directory& directory, uint16_t sequenceNumber, bool childInUse);
   // Whether record `number` is a level of the chain being resolved.
   bool OnChain(uint64_t number) const;
@@ -107,12 +134,6 @@ class PathResolver {
   // appended to names_; false when the table holds no usable directory there.
   bool ReadDirectory(uint64_t recordNumber, Level& level);
   void KeepLastLevels(std::u16string& path) const;
-  std::u16string_view PathOf(const Directory& directory) const {
-    return paths_.View(directory.pathStart, directory.pathLength);
-  }
-  std::string_view Utf8Of(const Directory& directory) const {
-    return utf8Paths_.View(directory.utf8Start, directory.utf8Length);
-  }
   // The cached directory `number`; null when none is.
   const Directory* Cached(uint64_t number) const;
   // The cached directory `number`, added empty when none is.
@@ -120,19 +141,20 @@ class PathResolver {
 
   const DirectoryTable& directories_;
   char16_t separator_;
+  PathEncoding encoding_;
   // Every record met on a chain, by record number; records that cannot be a
   // parent are kept too, so that each is looked up once.
   ChunkedArray<Directory> cache_;
   ReferenceIndex cacheIndex_;  // record number -> position in cache_
-  ChunkedText<char16_t> paths_{kMaxPathLength};  // every cached directory's path
-  bool keepUtf8_;
-  ChunkedText<char> utf8Paths_{3 * kMaxPathLength};  // the same in UTF-8, when kept
+  // Every cached directory's path, in the resolver's encoding.
+  ChunkedText<char16_t> paths_{kMaxPathLength};
+  ChunkedText<char> utf8Paths_{3 * kMaxPathLength};
   // The levels of the chain being resolved, from the parent up, with their
   // names back to back; kept between calls for their capacity.
   std::vector<Level> chain_;
   std::unordered_set<uint64_t> onChain_;  // the levels past the first kShortChain
   std::u16string names_;
-  std::u16string built_;
+  std::u16string built_;  // a UTF-16 path being built, or one being cut
   std::string builtUtf8_;
   std::u16string orphanPath_;  // the path of a file whose parent is no directory
   std::string orphanUtf8_;

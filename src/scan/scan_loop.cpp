@@ -29,11 +29,12 @@ constexpr size_t kLookAhead = 8;
 // broken chain is stale data.
 class BatchResolver {
  public:
-  BatchResolver(const EntryCollector& collector, char16_t separator, bool wantUtf8)
+  BatchResolver(const EntryCollector& collector, char16_t separator, bool utf8)
       : kept_(collector.kept()),
         unkept_(collector.unkeptQueries()),
-        resolver_(collector.directories(), separator, wantUtf8),
-        wantUtf8_(wantUtf8) {}
+        resolver_(collector.directories(), separator,
+                  utf8 ? PathEncoding::kUtf8 : PathEncoding::kUtf16),
+        utf8_(utf8) {}
 
   // Fills `batch` with the paths of the next kept entries; false once every
   // path has been resolved.
@@ -46,32 +47,37 @@ class BatchResolver {
       const EntryCollector::PathQuery query{kept_.ParentReference(next_), !kept_.Deleted(next_)};
       // Files of one directory, which mostly follow one another, resolve
       // its path once.
-      if (!haveResolved_ || query != resolved_) Resolve(query, path_, utf8_);
+      if (!haveResolved_ || query != resolved_) Resolve(query, path_, pathUtf8_);
       resolved_ = query;
       haveResolved_ = true;
-      batch.paths.push_back(path_);
-      if (wantUtf8_) batch.utf8Paths.push_back(utf8_);
+      if (utf8_) {
+        batch.utf8Paths.push_back(pathUtf8_);
+      } else {
+        batch.paths.push_back(path_);
+      }
     }
     if (next_ == kept_.size()) ResolveUnkept(SIZE_MAX);
-    return !batch.paths.empty();
+    return batch.size() > 0;
   }
 
   bool damaged() const { return damaged_; }
 
  private:
+  // Sets the path of the resolver's encoding.
   void Resolve(const EntryCollector::PathQuery& query, std::u16string_view& path,
-               std::string_view& utf8) {
-    if (!resolver_.ResolveParent(query.parentReference, query.inUse, path, utf8) && query.inUse) {
-      damaged_ = true;
-    }
+               std::string_view& pathUtf8) {
+    const bool complete =
+        utf8_ ? resolver_.ResolveParent(query.parentReference, query.inUse, pathUtf8)
+              : resolver_.ResolveParent(query.parentReference, query.inUse, path);
+    if (!complete && query.inUse) damaged_ = true;
   }
   // Resolves the queries asked before kept entry `keptBefore`.
   void ResolveUnkept(size_t keptBefore) {
     std::u16string_view path;
-    std::string_view utf8;
+    std::string_view pathUtf8;
     for (; nextUnkept_ < unkept_.size() && unkept_[nextUnkept_].keptBefore <= keptBefore;
          ++nextUnkept_) {
-      Resolve(unkept_[nextUnkept_].query, path, utf8);
+      Resolve(unkept_[nextUnkept_].query, path, pathUtf8);
     }
   }
   void PrefetchAhead(size_t index) const {
@@ -86,13 +92,13 @@ class BatchResolver {
   const KeptEntries& kept_;
   const ChunkedArray<EntryCollector::UnkeptQuery>& unkept_;
   PathResolver resolver_;
-  bool wantUtf8_;
+  bool utf8_;
   size_t next_ = 0;
   size_t nextUnkept_ = 0;
   EntryCollector::PathQuery resolved_;
   bool haveResolved_ = false;
   std::u16string_view path_;
-  std::string_view utf8_;
+  std::string_view pathUtf8_;
   bool damaged_ = false;
 };
 
@@ -124,8 +130,11 @@ void VisitEntries(const KeptEntries& kept, size_t first, size_t count,
   }
 }
 
-const std::string_view* Utf8PathsOf(const PathBatch& batch) {
-  return batch.utf8Paths.empty() ? nullptr : batch.utf8Paths.data();
+void VisitBatch(const KeptEntries& kept, const PathBatch& batch, const ScanSettings& settings,
+                FileEntry& entry, EntryVisitor& visitor) {
+  const bool utf8 = !batch.utf8Paths.empty();
+  VisitEntries(kept, batch.first, batch.size(), utf8 ? nullptr : batch.paths.data(),
+               utf8 ? batch.utf8Paths.data() : nullptr, settings, entry, visitor);
 }
 
 // Resolves paths on a second thread while this one writes the lines, a few
@@ -133,7 +142,9 @@ const std::string_view* Utf8PathsOf(const PathBatch& batch) {
 // here, in order, as they would be without the second thread.
 bool VisitWithPaths(const EntryCollector& collector, char16_t separator,
                     const ScanSettings& settings, FileEntry& entry, EntryVisitor& visitor) {
-  BatchResolver resolver(collector, separator, visitor.WantsUtf8Paths());
+  // The directory filter tests the UTF-16 path.
+  BatchResolver resolver(collector, separator,
+                         visitor.WantsUtf8Paths() && !settings.hasDirectoryFilter);
   PathBatches batches;
   std::exception_ptr failure;
   const auto resolve = [&] {
@@ -154,8 +165,7 @@ bool VisitWithPaths(const EntryCollector& collector, char16_t separator,
     // No second thread to be had: each batch is resolved, then written.
     PathBatch batch;
     while (resolver.Fill(batch)) {
-      VisitEntries(collector.kept(), batch.first, batch.paths.size(), batch.paths.data(),
-                   Utf8PathsOf(batch), settings, entry, visitor);
+      VisitBatch(collector.kept(), batch, settings, entry, visitor);
       batch.paths.clear();
     }
     return resolver.damaged();
@@ -170,8 +180,7 @@ bool VisitWithPaths(const EntryCollector& collector, char16_t separator,
     }
   } joiner{batches, resolving};
   while (PathBatch* batch = batches.NextToWrite()) {
-    VisitEntries(collector.kept(), batch->first, batch->paths.size(), batch->paths.data(),
-                 Utf8PathsOf(*batch), settings, entry, visitor);
+    VisitBatch(collector.kept(), *batch, settings, entry, visitor);
     batches.Written();
   }
   resolving.join();

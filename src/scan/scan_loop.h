@@ -16,7 +16,7 @@ class EntryVisitor {
  public:
   virtual ~EntryVisitor() = default;
   virtual void Visit(const FileEntry& entry) = 0;
-  // Whether the entries' paths should also come as UTF-8 (FileEntry::pathUtf8).
+  // Whether the entries' paths may come as UTF-8 alone (FileEntry::pathUtf8).
   virtual bool WantsUtf8Paths() const { return false; }
 };
 

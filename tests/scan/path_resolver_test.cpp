@@ -8,6 +8,7 @@
 #include "ntfs/directory_table.h"
 #include "ntfs/mft_stream.h"
 #include "platform/bytes.h"
+#include "platform/text.h"
 #include "scan/test_volume.h"
 #include "support/record_builder.h"
 
@@ -35,7 +36,8 @@ class TableFiller final : public MftRecordConsumer {
 // paths from that table.
 class MountedResolver {
  public:
-  explicit MountedResolver(TestVolume& volume) {
+  explicit MountedResolver(TestVolume& volume, PathEncoding encoding = PathEncoding::kUtf16)
+      : resolver_(filler_.table, u'\\', encoding) {
     EXPECT_EQ(volume.Mount(&filler_), kErrorSuccess);
     filler_.table.Finish();
   }
@@ -43,7 +45,7 @@ class MountedResolver {
 
  private:
   TableFiller filler_;
-  PathResolver resolver_{filler_.table, u'\\'};
+  PathResolver resolver_;
 };
 
 std::vector<uint8_t> Damaged(std::vector<uint8_t> record) {
@@ -205,6 +207,36 @@ TEST(PathResolverTest, PathLongerThanWindowsAllowsKeepsItsLastLevels) {
   // Shallow levels keep their whole path.
   ASSERT_TRUE(resolver.ResolveParent(kFirst + 1, kInUse, path));
   EXPECT_EQ(path, u"\\" + longName + u"A\\" + longName + u"B");
+}
+
+// A resolver that keeps UTF-8 gives every path as the UTF-16 one encodes,
+// names with pairs and lone halves, broken chains and a cut path among them.
+TEST(PathResolverTest, Utf8PathsAreTheUtf16PathsEncoded) {
+  TestVolume volume;
+  const std::u16string pair = u"\U0001F600";
+  const std::u16string high(1, char16_t{0xD83D});
+  const std::u16string low(1, char16_t{0xDE00});
+  volume.Directory(30, u"a" + pair, kRootRecord)
+      .Directory(31, u"b" + high, 30)
+      .Directory(32, low + u"c", 31)
+      .Directory(33, u"x", 34)
+      .Directory(34, u"y" + high, 33);
+  // 200 levels of 250 units, a pair in each, under \a\b\c: cut near 32,767.
+  for (uint64_t k = 0; k < 200; ++k) {
+    volume.Directory(40 + k, std::u16string(248, u'n') + pair, k == 0 ? 32 : 40 + k - 1);
+  }
+  MountedResolver sixteen(volume);
+  MountedResolver eight(volume, PathEncoding::kUtf8);
+  std::vector<uint64_t> queries = {239, 5, 30, 31, 32, 33, 34, 100000};
+  for (uint64_t k = 40; k < 239; ++k) queries.push_back(k);
+  for (const uint64_t query : queries) {
+    std::u16string_view path16;
+    std::string_view path8;
+    EXPECT_EQ(sixteen.resolver().ResolveParent(query, kInUse, path16),
+              eight.resolver().ResolveParent(query, kInUse, path8))
+        << query;
+    EXPECT_EQ(path8, Utf16ToUtf8(path16)) << query;
+  }
 }
 
 // 512-byte clusters and 1024-byte records: every record spans two clusters.
