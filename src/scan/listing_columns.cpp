@@ -75,7 +75,8 @@ void ListingLineWriter::Write(std::wostream& out, const FileEntry& entry) {
   std::u16string_view name = entry.name;
   // On a terminal, control characters in names show as "?"; -0 asks for
   // names exactly as they are, whatever reads them.
-  const bool masked = !settings_.nulTerminated && IsInteractive(out);
+  const bool interactive = IsInteractive(out);
+  const bool masked = !settings_.nulTerminated && interactive;
   if (masked) {
     masked_.clear();
     // A path kept only as UTF-8 is not asked for on a terminal; were it
@@ -96,7 +97,8 @@ void ListingLineWriter::Write(std::wostream& out, const FileEntry& entry) {
   } else {
     writer_.Write(out, {line_, name, terminator});
   }
-  EndLine(out);
+  // A terminal sees each line as it ends (EndLine).
+  if (interactive) out.flush();
 }
 
 void ListingLineWriter::AppendColumns(const FileEntry& entry) {

@@ -40,7 +40,8 @@ class BatchResolver {
   // path has been resolved.
   bool Fill(PathBatch& batch) {
     batch.first = next_;
-    const size_t end = std::min(kept_.size(), next_ + PathBatches::kBatchEntries);
+    const size_t end = std::min(kept_.size(), next_ + batchEntries_);
+    batchEntries_ = std::min(2 * batchEntries_, PathBatches::kBatchEntries);
     for (; next_ < end; ++next_) {
       PrefetchAhead(next_);
       ResolveUnkept(next_);
@@ -93,6 +94,9 @@ class BatchResolver {
   const ChunkedArray<EntryCollector::UnkeptQuery>& unkept_;
   PathResolver resolver_;
   bool utf8_;
+  // The writer waits for the first batch, whose files meet most
+  // directories for the first time: the first batches are small.
+  size_t batchEntries_ = PathBatches::kBatchEntries / 16;
   size_t next_ = 0;
   size_t nextUnkept_ = 0;
   EntryCollector::PathQuery resolved_;
