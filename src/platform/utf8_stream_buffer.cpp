@@ -128,8 +128,9 @@ void Utf8Encoder::Encode(std::u16string_view head, std::string_view utf8,
     pendingHigh_ = 0;
     bytes = std::copy(utf8.begin(), utf8.end(), bytes);
   }
-  for (const std::u16string_view piece : tail)
+  for (const std::u16string_view piece : tail) {
     bytes = EncodeUnits(piece.data(), piece.size(), bytes);
+  }
   out.KeepUpTo(bytes);
 }
 

@@ -29,7 +29,7 @@ class WideStreamBuffer : public std::wstreambuf {
   // Takes the pieces as one text: their concatenation, without building it.
   virtual bool PutUtf16(std::initializer_list<std::u16string_view> pieces);
   // Takes `head`, the text whose UTF-8 is `utf8`, then `tail`, as one text:
-  // a listing keeps each directory's path encoded once, beside its UTF-16.
+  // a listing to a file keeps each directory's path as UTF-8, encoded once.
   // A high surrogate that ends `head` is never joined to what `utf8` holds.
   virtual bool PutUtf16AroundUtf8(std::u16string_view head, std::string_view utf8,
                                   std::initializer_list<std::u16string_view> tail);

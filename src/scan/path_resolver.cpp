@@ -45,6 +45,7 @@ bool PathResolver::Resolve(uint64_t parentReference, bool inUse,
     TextOf(*hit, path);
     return hit->complete;
   }
+
   chain_.clear();
   onChain_.clear();
   names_.clear();
