@@ -55,8 +55,7 @@ void MftStream::Take(uint8_t* bytes, size_t count) {
   // records ahead, or the walk of its attributes waits for each in turn.
   for (; count >= recordSize; bytes += recordSize, count -= recordSize) {
     if (count >= (kPrefetchRecords + 1) * recordSize) {
-      const uint8_t* ahead = bytes + kPrefetchRecords * recordSize;
-      for (size_t line = 0; line < recordSize; line += kCacheLineBytes) PrefetchLine(ahead + line);
+      PrefetchRange(bytes + kPrefetchRecords * recordSize, recordSize);
     }
     Hand(bytes);
   }

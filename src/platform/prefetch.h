@@ -18,17 +18,21 @@ inline void PrefetchLine(const void* address) {
 #endif
 }
 
-// Every line that the first `size` bytes at `address` touch, up to a bound: a
-// path spans several lines, and copying it waited for each that was not
-// asked for.
-inline void PrefetchBytes(const void* address, size_t size) {
-  constexpr size_t kMostBytes = 512;
+// Every line that the `size` bytes at `address` touch.
+inline void PrefetchRange(const void* address, size_t size) {
   const auto first = reinterpret_cast<uintptr_t>(address);
-  const uintptr_t end = first + (size < kMostBytes ? size : kMostBytes);
+  const uintptr_t end = first + size;
   for (uintptr_t line = first & ~(uintptr_t{kCacheLineBytes} - 1); line < end;
        line += kCacheLineBytes) {
     PrefetchLine(reinterpret_cast<const void*>(line));
   }
+}
+
+// The same for the first `size` bytes, up to a bound: a path spans several
+// lines, and copying it waited for each that was not asked for.
+inline void PrefetchBytes(const void* address, size_t size) {
+  constexpr size_t kMostBytes = 512;
+  PrefetchRange(address, size < kMostBytes ? size : kMostBytes);
 }
 
 }  // namespace skerry
