@@ -101,8 +101,9 @@ ErrorCode MFTRecord::ParseBlock(ByteView block, uint8_t* inPlace) {
       return neverUsed ? kErrorSuccess : kErrorInvalidParameter;
     }
     // Only the strides that hold the bytes in use and the update sequence are
-    // copied and fixed up: no attribute reaches the slack after them, which on most
-    // volumes is half of each record.
+    // fixed up (and copied first, unless parsed in place): no attribute
+    // reaches the slack after them, which on most volumes is half of each
+    // record.
     const uint64_t needed = std::max<uint64_t>(
         {record.le32(kUsedSize),
          record.le16(kUpdateSequenceOffset) + 2ull * record.le16(kUpdateSequenceCount),
