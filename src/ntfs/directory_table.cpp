@@ -7,11 +7,11 @@
 namespace skerry {
 namespace {
 
-// `records` holds its records in rising record numbers.
+// The first `size` of `records` are in rising record numbers.
 template <typename Records>
-const auto* FindByNumber(const Records& records, uint64_t number) {
+const auto* FindByNumber(const Records& records, size_t size, uint64_t number) {
   size_t first = 0;
-  size_t count = records.size();
+  size_t count = size;
   while (count > 0) {
     const size_t half = count / 2;
     if (records[first + half].number < number) {
@@ -21,7 +21,7 @@ const auto* FindByNumber(const Records& records, uint64_t number) {
       count = half;
     }
   }
-  return first < records.size() && records[first].number == number ? &records[first] : nullptr;
+  return first < size && records[first].number == number ? &records[first] : nullptr;
 }
 
 uint64_t ParentOf(const FileNameBlock& fileName) {
@@ -64,6 +64,7 @@ void DirectoryTable::Note(uint64_t number, const MFTRecord& record, AttributeRea
     directory.usable = Usable(number, directory.parentReference);
   } else if (uint64_t extension = 0; FindNameExtension(record, number, reader, list_, extension)) {
     pending_.push_back(Pending{directories_.size(), extension});
+    directory.namePending = true;
   }
   directories_.push_back(directory);
 }
@@ -71,7 +72,8 @@ void DirectoryTable::Note(uint64_t number, const MFTRecord& record, AttributeRea
 void DirectoryTable::Finish() {
   for (const Pending& pending : pending_) {
     DirectoryRecord& directory = directories_[pending.directory];
-    const ExtensionName* extension = FindByNumber(extensions_, pending.extension);
+    const ExtensionName* extension =
+        FindByNumber(extensions_, extensions_.size(), pending.extension);
     // A name taken from a record that does not belong to this one would be
     // another file's.
     if (extension == nullptr || extension->owner != directory.number) continue;
@@ -86,7 +88,11 @@ void DirectoryTable::Finish() {
 }
 
 const DirectoryRecord* DirectoryTable::Find(uint64_t number) const {
-  return FindByNumber(directories_, number);
+  return FindByNumber(directories_, directories_.size(), number);
+}
+
+const DirectoryRecord* DirectoryTable::FindAmongFirst(size_t count, uint64_t number) const {
+  return FindByNumber(directories_, count, number);
 }
 
 }  // namespace skerry

@@ -31,6 +31,9 @@ struct DirectoryRecord {
   // own parent.
   bool usable = false;
   uint16_t sequenceNumber = 0;
+  // Named from an extension record by Finish: until then the name, the
+  // parent and `usable` mean nothing. Never changed once the record is noted.
+  bool namePending = false;
 };
 
 class DirectoryTable {
@@ -48,6 +51,11 @@ class DirectoryTable {
   size_t size() const { return directories_.size(); }
   // The directory record `number`; null when it is none.
   const DirectoryRecord* Find(uint64_t number) const;
+  // The same among the first `count` directory records held, for a thread
+  // that reads the table while the MFT still loads: those records were
+  // published to it, and Finish changes no field but the naming ones of a
+  // record whose name is pending.
+  const DirectoryRecord* FindAmongFirst(size_t count, uint64_t number) const;
   std::u16string_view Name(const DirectoryRecord& directory) const {
     return names_.View(directory.nameStart, directory.nameLength);
   }

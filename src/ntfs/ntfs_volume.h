@@ -52,6 +52,7 @@ class NtfsVolume {
 
   // Where the record parser's diagnostic line goes (standard error unless set).
   void SetDiagnosticStream(std::wostream* stream) { diagnostics_ = stream; }
+  std::wostream* diagnosticStream() const { return diagnostics_; }
 
   char16_t separator() const { return separator_; }
   BlockDevice* handle() const { return handle_.get(); }

@@ -17,6 +17,42 @@ EntryCollector::EntryCollector(const ScanSettings& settings)
 
 void EntryCollector::Consume(uint64_t number, ErrorCode error, const MFTRecord& record,
                              AttributeReader& reader) {
+  Collect(number, error, record, reader);
+  if (publishInterval_ != 0 && (number + 1) % publishInterval_ == 0) {
+    Publish(
+        LoadProgress{number + 1, kept_.size(), unkeptQueries_.size(), directories_.size(), false});
+  }
+}
+
+void EntryCollector::EndLoad() {
+  // Whatever happens, a thread waiting for the load must learn that it ended.
+  struct Finished {
+    EntryCollector& collector;
+    ~Finished() {
+      collector.Publish(LoadProgress{UINT64_MAX, collector.kept_.size(),
+                                     collector.unkeptQueries_.size(), collector.directories_.size(),
+                                     true});
+    }
+  } finished{*this};
+  directories_.Finish();
+}
+
+void EntryCollector::Publish(LoadProgress progress) {
+  {
+    std::lock_guard lock(progressMutex_);
+    progress_ = progress;
+  }
+  progressed_.notify_all();
+}
+
+LoadProgress EntryCollector::WaitForProgress(const LoadProgress& seen) const {
+  std::unique_lock lock(progressMutex_);
+  progressed_.wait(lock, [&] { return progress_ != seen; });
+  return progress_;
+}
+
+void EntryCollector::Collect(uint64_t number, ErrorCode error, const MFTRecord& record,
+                             AttributeReader& reader) {
   if (error != kErrorSuccess) {
     damaged_ = true;
     return;

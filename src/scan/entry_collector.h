@@ -5,7 +5,9 @@
 // that are not kept but whose paths must still be resolved, and whether a
 // record was damaged.
 
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
 #include "filters/scan_settings.h"
 #include "ntfs/directory_table.h"
@@ -17,8 +19,27 @@
 
 namespace skerry {
 
+// What the collector has published to a thread that lists its entries while
+// the MFT still loads: the first `kept` entries, the first `unkeptQueries`
+// queries and the first `directories` directory records are there to read,
+// and every record below `records` has been consumed; once `finished`,
+// everything is, the directories' extension names included.
+struct LoadProgress {
+  uint64_t records = 0;
+  size_t kept = 0;
+  size_t unkeptQueries = 0;
+  size_t directories = 0;
+  bool finished = false;
+  bool operator==(const LoadProgress&) const = default;
+};
+
 class EntryCollector final : public MftRecordConsumer {
  public:
+  // Records between two publications while the MFT loads: a piece of the
+  // stream's worth, so that the lines follow the disk closely at the cost
+  // of a lock a piece.
+  static constexpr uint64_t kPublishInterval = 1024;
+
   // Whether a listing with `settings` shows or tests paths.
   static bool WantsPath(const ScanSettings& settings) {
     return settings.showDirectory || settings.hasDirectoryFilter || settings.bodyFile;
@@ -59,7 +80,22 @@ class EntryCollector final : public MftRecordConsumer {
   const ChunkedArray<UnkeptQuery>& unkeptQueries() const { return unkeptQueries_; }
   bool damaged() const { return damaged_; }
 
+  // Makes the collector publish what it has every `interval` records, for
+  // a thread that lists the entries while the MFT loads.
+  void PublishWhileLoading(uint64_t interval = kPublishInterval) { publishInterval_ = interval; }
+  bool publishesWhileLoading() const { return publishInterval_ != 0; }
+  // The load has ended, however: names the directories whose name lives in
+  // an extension record and publishes everything. Called once, by the
+  // loading thread (or before a listing that did not wait for the load).
+  void EndLoad();
+  // What has been published: at once when it differs from `seen`, else once
+  // it does.
+  LoadProgress WaitForProgress(const LoadProgress& seen) const;
+
  private:
+  void Collect(uint64_t number, ErrorCode error, const MFTRecord& record, AttributeReader& reader);
+  void Publish(LoadProgress progress);
+
   const ScanSettings& settings_;
   FsFilter* loadFilter_;
   bool wantPath_;
@@ -71,6 +107,10 @@ class EntryCollector final : public MftRecordConsumer {
   // use, bit 1 in use.
   ReferenceIndex unkeptQueried_;
   bool damaged_ = false;
+  uint64_t publishInterval_ = 0;
+  mutable std::mutex progressMutex_;
+  mutable std::condition_variable progressed_;
+  LoadProgress progress_;  // under progressMutex_
 };
 
 }  // namespace skerry

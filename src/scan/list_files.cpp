@@ -1,11 +1,17 @@
 #include "scan/list_files.h"
 
+#include <cstdint>
+#include <exception>
 #include <string>
+#include <system_error>
+#include <thread>
 
+#include "platform/console.h"
 #include "platform/line_end.h"
 #include "platform/utf16.h"
 #include "platform/utf16_writer.h"
 #include "scan/body_file_line.h"
+#include "scan/diagnostic_relay.h"
 #include "scan/listing_columns.h"
 #include "scan/scan_loop.h"
 
@@ -67,10 +73,66 @@ ErrorCode ListFiles(NtfsVolume& volume, std::u16string_view physicalName,
                     const PartitionEntry& partition, const ScanSettings& settings,
                     std::wostream& output) {
   EntryCollector collector(settings);
-  if (ErrorCode error = volume.Mount(physicalName, partition, settings.separator, &collector)) {
-    return error;
+  // The runs of -V's column are kept in one growing vector, which another
+  // thread may not read while it grows: that listing waits for the load.
+  if (settings.showVcn) {
+    const ErrorCode mounted = volume.Mount(physicalName, partition, settings.separator, &collector);
+    const ErrorCode listed = ListMountedVolume(volume, settings, collector, output);
+    return mounted != kErrorSuccess ? mounted : listed;
   }
-  return ListMountedVolume(volume, settings, collector, output);
+  // The MFT loads on a second thread while this one writes the lines of
+  // what is loaded: on a cold disk the lines are written while the disk
+  // reads. The load's diagnostic lines wait for this thread, which writes
+  // the output that the error stream flushes.
+  std::wostream& diagnosticTarget =
+      volume.diagnosticStream() != nullptr ? *volume.diagnosticStream() : StandardError();
+  DiagnosticRelay diagnostics(diagnosticTarget, collector.kept());
+  struct RestoreDiagnostics {
+    NtfsVolume& volume;
+    std::wostream* stream;
+    ~RestoreDiagnostics() { volume.SetDiagnosticStream(stream); }
+  } restore{volume, volume.diagnosticStream()};
+  volume.SetDiagnosticStream(&diagnostics.stream());
+  collector.PublishWhileLoading();
+
+  ErrorCode mounted = kErrorSuccess;
+  std::exception_ptr loadFailure;
+  const auto load = [&] {
+    try {
+      mounted = volume.Mount(physicalName, partition, settings.separator, &collector);
+    } catch (...) {
+      loadFailure = std::current_exception();
+    }
+    collector.EndLoad();
+  };
+  std::thread loading;
+  try {
+    loading = std::thread(load);
+  } catch (const std::system_error&) {
+    load();  // no second thread to be had: the lines follow the load
+  }
+  struct Joiner {
+    std::thread& thread;
+    ~Joiner() {
+      if (thread.joinable()) thread.join();
+    }
+  } joiner{loading};
+  // The volume's geometry is known once the first records are published.
+  collector.WaitForProgress(LoadProgress{});
+  ListingWriter listing(output, settings, volume);
+  BodyFileWriter bodyFile(output, settings, volume);
+  EntryVisitor& writer = settings.bodyFile ? static_cast<EntryVisitor&>(bodyFile) : listing;
+  const ErrorCode scan =
+      ScanEntriesWhileLoading(collector, settings, volume.separator(), writer, diagnostics);
+  if (loading.joinable()) loading.join();
+  diagnostics.WriteUpTo(SIZE_MAX);
+  if (loadFailure) std::rethrow_exception(loadFailure);
+  // A load that failed inside the MFT lists the records read before, and
+  // ends with its code; one cut short by the end of the disk lost more than
+  // a damaged record.
+  if (mounted != kErrorSuccess) return mounted;
+  if (volume.mftLoadError() != kErrorSuccess) return volume.mftLoadError();
+  return scan;
 }
 
 ErrorCode ListMountedVolume(NtfsVolume& volume, const ScanSettings& settings,

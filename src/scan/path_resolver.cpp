@@ -9,10 +9,10 @@
 
 namespace skerry {
 PathResolver::PathResolver(const DirectoryTable& directories, char16_t separator,
-                           PathEncoding encoding)
-    : directories_(directories), separator_(separator), encoding_(encoding) {
+                           PathEncoding encoding, const LoadedPart& loaded)
+    : directories_(directories), separator_(separator), encoding_(encoding), loaded_(loaded) {
   // Nearly every directory is met on some chain.
-  cacheIndex_.Reserve(directories.size());
+  cacheIndex_.Reserve(loaded.finished ? directories.size() : loaded.directories);
   orphanPath_.assign(1, separator_);
   orphanPath_.append(kOrphanMarker);
   AssignUtf8(orphanUtf8_, orphanPath_);
@@ -27,23 +27,38 @@ bool PathResolver::Accepts(const Directory& directory, uint16_t sequenceNumber, 
 }
 
 bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16string_view& path) {
+  const Resolution resolution = TryResolveParent(parentReference, inUse, path);
+  if (resolution == Resolution::kNotYetLoaded) throw std::logic_error("the MFT is still loading");
+  return resolution == Resolution::kComplete;
+}
+
+bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::string_view& path) {
+  const Resolution resolution = TryResolveParent(parentReference, inUse, path);
+  if (resolution == Resolution::kNotYetLoaded) throw std::logic_error("the MFT is still loading");
+  return resolution == Resolution::kComplete;
+}
+
+Resolution PathResolver::TryResolveParent(uint64_t parentReference, bool inUse,
+                                          std::u16string_view& path) {
   if (encoding_ != PathEncoding::kUtf16) throw std::logic_error("the resolver keeps UTF-8 paths");
   return Resolve(parentReference, inUse, path);
 }
 
-bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::string_view& path) {
+Resolution PathResolver::TryResolveParent(uint64_t parentReference, bool inUse,
+                                          std::string_view& path) {
   if (encoding_ != PathEncoding::kUtf8) throw std::logic_error("the resolver keeps UTF-16 paths");
   return Resolve(parentReference, inUse, path);
 }
 
 template <typename Unit>
-bool PathResolver::Resolve(uint64_t parentReference, bool inUse,
-                           std::basic_string_view<Unit>& path) {
-  // Most files lie in a directory whose path is already known.
+Resolution PathResolver::Resolve(uint64_t parentReference, bool inUse,
+                                 std::basic_string_view<Unit>& path) {
+  // Most files lie in a directory whose path is already known. Only what
+  // the loaded part settles is cached.
   if (const Directory* hit = Cached(FileReference{parentReference}.RecordNumber());
       hit != nullptr && Accepts(*hit, FileReference{parentReference}.Sequence(), inUse)) {
     TextOf(*hit, path);
-    return hit->complete;
+    return hit->complete ? Resolution::kComplete : Resolution::kBroken;
   }
 
   chain_.clear();
@@ -63,9 +78,11 @@ bool PathResolver::Resolve(uint64_t parentReference, bool inUse,
     // A record already on the chain closes a loop, a directory that is its
     // own parent among them.
     if (OnChain(number) || chain_.size() >= kMaxPathDepth) break;
+    const DirectoryRecord* record = nullptr;
+    if (!FindLoaded(number, record)) return Resolution::kNotYetLoaded;
     Level level;
     level.record = number;
-    if (!ReadDirectory(number, level)) {
+    if (!ReadDirectory(record, level)) {
       Cache(number);
       break;
     }
@@ -108,7 +125,7 @@ bool PathResolver::Resolve(uint64_t parentReference, bool inUse,
     directory.textLength = static_cast<uint32_t>(built.size());
     TextOf(directory, path);
   }
-  return complete;
+  return complete ? Resolution::kComplete : Resolution::kBroken;
 }
 
 size_t PathResolver::AppendLevel(std::u16string& path, size_t /*units*/,
@@ -157,8 +174,17 @@ bool PathResolver::OnChain(uint64_t number) const {
   return chain_.size() > kShortChain && onChain_.count(number) != 0;
 }
 
-bool PathResolver::ReadDirectory(uint64_t recordNumber, Level& level) {
-  const DirectoryRecord* directory = directories_.Find(recordNumber);
+bool PathResolver::FindLoaded(uint64_t recordNumber, const DirectoryRecord*& directory) const {
+  if (loaded_.finished) {
+    directory = directories_.Find(recordNumber);
+    return true;
+  }
+  if (recordNumber >= loaded_.records) return false;
+  directory = directories_.FindAmongFirst(loaded_.directories, recordNumber);
+  return directory == nullptr || !directory->namePending;
+}
+
+bool PathResolver::ReadDirectory(const DirectoryRecord* directory, Level& level) {
   if (directory == nullptr || !directory->usable) return false;
   level.directory.usable = true;
   level.directory.inUse = directory->inUse;

@@ -39,10 +39,23 @@ inline constexpr std::u16string_view kOrphanMarker = u"$OrphanFiles";
 // every file.
 enum class PathEncoding { kUtf16, kUtf8 };
 
+// How much of the directory table a resolver may read while the MFT still
+// loads: every record below `records` has been noted, and the first
+// `directories` directory records are published; once `finished`, the whole
+// table, every extension record's name included.
+struct LoadedPart {
+  uint64_t records = UINT64_MAX;
+  size_t directories = SIZE_MAX;
+  bool finished = true;
+};
+
+enum class Resolution { kComplete, kBroken, kNotYetLoaded };
+
 class PathResolver {
  public:
+  // `loaded`: the part of the table that may be read (see SetLoaded).
   PathResolver(const DirectoryTable& directories, char16_t separator,
-               PathEncoding encoding = PathEncoding::kUtf16);
+               PathEncoding encoding = PathEncoding::kUtf16, const LoadedPart& loaded = {});
   PathResolver(const PathResolver&) = delete;
   PathResolver& operator=(const PathResolver&) = delete;
 
@@ -71,6 +84,14 @@ class PathResolver {
   // its UTF-16 form would be, and then encoded.
   bool ResolveParent(uint64_t parentReference, bool inUse, std::u16string_view& path);
   bool ResolveParent(uint64_t parentReference, bool inUse, std::string_view& path);
+
+  // While the MFT loads, the part of the table the resolver may read (the
+  // whole table unless told). A path is given only once every record on its
+  // chain is loaded, so that it is the path the whole table gives; otherwise
+  // TryResolveParent returns kNotYetLoaded and has changed nothing.
+  void SetLoaded(const LoadedPart& loaded) { loaded_ = loaded; }
+  Resolution TryResolveParent(uint64_t parentReference, bool inUse, std::u16string_view& path);
+  Resolution TryResolveParent(uint64_t parentReference, bool inUse, std::string_view& path);
 
   // Hints for a lookup of `parentReference` a few files ahead, in two
   // steps, the second of which reads only what the first brought in: the
@@ -108,7 +129,7 @@ class PathResolver {
   static constexpr size_t kShortChain = 32;
 
   template <typename Unit>
-  bool Resolve(uint64_t parentReference, bool inUse, std::basic_string_view<Unit>& path);
+  Resolution Resolve(uint64_t parentReference, bool inUse, std::basic_string_view<Unit>& path);
   // Appends a separator and `name` to the path being built, `units` UTF-16
   // units long, cut to its last levels; returns its new length in units.
   size_t AppendLevel(std::u16string& path, size_t units, std::u16string_view name) const;
@@ -130,9 +151,12 @@ class PathResolver {
   static bool Accepts(const Directory& directory, uint16_t sequenceNumber, bool childInUse);
   // Whether record `number` is a level of the chain being resolved.
   bool OnChain(uint64_t number) const;
-  // Fills `level` from the directory record `recordNumber`, its name
-  // appended to names_; false when the table holds no usable directory there.
-  bool ReadDirectory(uint64_t recordNumber, Level& level);
+  // Sets `directory` to the directory record `recordNumber` (null when it is
+  // none); false when the part loaded does not yet tell.
+  bool FindLoaded(uint64_t recordNumber, const DirectoryRecord*& directory) const;
+  // Fills `level` from `directory`, its name appended to names_; false when
+  // it is no usable directory.
+  bool ReadDirectory(const DirectoryRecord* directory, Level& level);
   void KeepLastLevels(std::u16string& path) const;
   // The cached directory `number`; null when none is.
   const Directory* Cached(uint64_t number) const;
@@ -142,6 +166,7 @@ class PathResolver {
   const DirectoryTable& directories_;
   char16_t separator_;
   PathEncoding encoding_;
+  LoadedPart loaded_;
   // Every record met on a chain, by record number; records that cannot be a
   // parent are kept too, so that each is looked up once.
   ChunkedArray<Directory> cache_;

@@ -10,6 +10,7 @@
 
 #include "filters/file_views.h"
 #include "platform/prefetch.h"
+#include "scan/diagnostic_relay.h"
 #include "scan/path_batches.h"
 #include "scan/path_resolver.h"
 
@@ -22,76 +23,109 @@ constexpr uint32_t kAttributeSystem = 0x4;
 // finds its memory at hand.
 constexpr size_t kLookAhead = 8;
 
+LoadedPart Loaded(const LoadProgress& progress) {
+  return LoadedPart{progress.records, progress.directories, progress.finished};
+}
+
 // Resolves the paths of the kept entries in MFT order, a batch at a time,
 // and those of the files left out between them, so that the path cache fills
 // as a walk over every record would fill it. A file in use whose chain of
 // parents breaks lost part of its path, which is damage; a deleted file's
-// broken chain is stale data.
+// broken chain is stale data. While the MFT loads, a path is resolved once
+// every record on its chain is loaded, and the resolver waits for the load
+// when the next path's is not.
 class BatchResolver {
  public:
-  BatchResolver(const EntryCollector& collector, char16_t separator, bool utf8)
-      : kept_(collector.kept()),
+  BatchResolver(const EntryCollector& collector, const LoadProgress& progress, char16_t separator,
+                bool utf8)
+      : collector_(collector),
+        kept_(collector.kept()),
         unkept_(collector.unkeptQueries()),
+        progress_(progress),
         resolver_(collector.directories(), separator,
-                  utf8 ? PathEncoding::kUtf8 : PathEncoding::kUtf16),
+                  utf8 ? PathEncoding::kUtf8 : PathEncoding::kUtf16, Loaded(progress)),
         utf8_(utf8) {}
 
-  // Fills `batch` with the paths of the next kept entries; false once every
-  // path has been resolved.
+  // Fills `batch` with the paths of the next kept entries, as many as are
+  // loaded (waiting for the load when none is); false once every path has
+  // been resolved.
   bool Fill(PathBatch& batch) {
     batch.first = next_;
-    const size_t end = std::min(kept_.size(), next_ + batchEntries_);
+    const size_t capacity = batchEntries_;
     batchEntries_ = std::min(2 * batchEntries_, PathBatches::kBatchEntries);
+    for (;;) {
+      FillLoaded(batch, capacity);
+      if (batch.size() == capacity) return true;
+      if (progress_.finished && next_ == progress_.kept) {
+        ResolveUnkept(SIZE_MAX);
+        return batch.size() > 0;
+      }
+      if (batch.size() > 0) return true;
+      progress_ = collector_.WaitForProgress(progress_);
+      resolver_.SetLoaded(Loaded(progress_));
+    }
+  }
+
+  bool damaged() const { return damaged_; }
+
+ private:
+  // Adds the paths of the next entries to `batch`, up to `capacity`, as far
+  // as the part loaded settles them.
+  void FillLoaded(PathBatch& batch, size_t capacity) {
+    const size_t end = std::min(progress_.kept, batch.first + capacity);
     for (; next_ < end; ++next_) {
       PrefetchAhead(next_);
-      ResolveUnkept(next_);
+      if (!ResolveUnkept(next_)) return;
       const EntryCollector::PathQuery query{kept_.ParentReference(next_), !kept_.Deleted(next_)};
       // Files of one directory, which mostly follow one another, resolve
       // its path once.
-      if (!haveResolved_ || query != resolved_) Resolve(query, path_, pathUtf8_);
-      resolved_ = query;
-      haveResolved_ = true;
+      if (!haveResolved_ || query != resolved_) {
+        if (!Resolve(query, path_, pathUtf8_)) return;
+        resolved_ = query;
+        haveResolved_ = true;
+      }
       if (utf8_) {
         batch.utf8Paths.push_back(pathUtf8_);
       } else {
         batch.paths.push_back(path_);
       }
     }
-    if (next_ == kept_.size()) ResolveUnkept(SIZE_MAX);
-    return batch.size() > 0;
   }
-
-  bool damaged() const { return damaged_; }
-
- private:
-  // Sets the path of the resolver's encoding.
-  void Resolve(const EntryCollector::PathQuery& query, std::u16string_view& path,
+  // Sets the path of the resolver's encoding; false when the chain is not
+  // loaded yet.
+  bool Resolve(const EntryCollector::PathQuery& query, std::u16string_view& path,
                std::string_view& pathUtf8) {
-    const bool complete =
-        utf8_ ? resolver_.ResolveParent(query.parentReference, query.inUse, pathUtf8)
-              : resolver_.ResolveParent(query.parentReference, query.inUse, path);
-    if (!complete && query.inUse) damaged_ = true;
+    const Resolution resolution =
+        utf8_ ? resolver_.TryResolveParent(query.parentReference, query.inUse, pathUtf8)
+              : resolver_.TryResolveParent(query.parentReference, query.inUse, path);
+    if (resolution == Resolution::kNotYetLoaded) return false;
+    if (resolution == Resolution::kBroken && query.inUse) damaged_ = true;
+    return true;
   }
-  // Resolves the queries asked before kept entry `keptBefore`.
-  void ResolveUnkept(size_t keptBefore) {
+  // Resolves the queries asked before kept entry `keptBefore`; false when
+  // one of them is not loaded yet.
+  bool ResolveUnkept(size_t keptBefore) {
     std::u16string_view path;
     std::string_view pathUtf8;
-    for (; nextUnkept_ < unkept_.size() && unkept_[nextUnkept_].keptBefore <= keptBefore;
+    for (; nextUnkept_ < progress_.unkeptQueries && unkept_[nextUnkept_].keptBefore <= keptBefore;
          ++nextUnkept_) {
-      Resolve(unkept_[nextUnkept_].query, path, pathUtf8);
+      if (!Resolve(unkept_[nextUnkept_].query, path, pathUtf8)) return false;
     }
+    return true;
   }
   void PrefetchAhead(size_t index) const {
-    if (index + 2 * kLookAhead < kept_.size()) {
+    if (index + 2 * kLookAhead < progress_.kept) {
       resolver_.PrefetchIndex(kept_.ParentReference(index + 2 * kLookAhead));
     }
-    if (index + kLookAhead < kept_.size()) {
+    if (index + kLookAhead < progress_.kept) {
       resolver_.PrefetchDirectory(kept_.ParentReference(index + kLookAhead));
     }
   }
 
+  const EntryCollector& collector_;
   const KeptEntries& kept_;
   const ChunkedArray<EntryCollector::UnkeptQuery>& unkept_;
+  LoadProgress progress_;
   PathResolver resolver_;
   bool utf8_;
   // The writer waits for the first batch, whose files meet most
@@ -134,21 +168,46 @@ void VisitEntries(const KeptEntries& kept, size_t first, size_t count,
   }
 }
 
-void VisitBatch(const KeptEntries& kept, const PathBatch& batch, const ScanSettings& settings,
-                FileEntry& entry, EntryVisitor& visitor) {
-  const bool utf8 = !batch.utf8Paths.empty();
-  VisitEntries(kept, batch.first, batch.size(), utf8 ? nullptr : batch.paths.data(),
-               utf8 ? batch.utf8Paths.data() : nullptr, settings, entry, visitor);
-}
+// What writes the entries: the settings, the visitor and, while the MFT
+// loads, the load's held diagnostic lines, each written in its place.
+struct Writing {
+  const KeptEntries& kept;
+  const ScanSettings& settings;
+  FileEntry& entry;
+  EntryVisitor& visitor;
+  DiagnosticRelay* diagnostics;
+
+  void Visit(size_t first, size_t count, const std::u16string_view* paths,
+             const std::string_view* utf8Paths) {
+    size_t done = 0;
+    if (diagnostics != nullptr) {
+      for (size_t place = diagnostics->NextPlace(); place < first + count;
+           place = diagnostics->NextPlace()) {
+        const size_t before = std::max(place, first + done) - first;
+        VisitEntries(kept, first + done, before - done, paths == nullptr ? nullptr : paths + done,
+                     utf8Paths == nullptr ? nullptr : utf8Paths + done, settings, entry, visitor);
+        done = before;
+        diagnostics->WriteUpTo(place);
+      }
+    }
+    VisitEntries(kept, first + done, count - done, paths == nullptr ? nullptr : paths + done,
+                 utf8Paths == nullptr ? nullptr : utf8Paths + done, settings, entry, visitor);
+  }
+  void Visit(const PathBatch& batch) {
+    const bool utf8 = !batch.utf8Paths.empty();
+    Visit(batch.first, batch.size(), utf8 ? nullptr : batch.paths.data(),
+          utf8 ? batch.utf8Paths.data() : nullptr);
+  }
+};
 
 // Resolves paths on a second thread while this one writes the lines, a few
 // batches behind; returns whether a path was damaged. The lines are written
 // here, in order, as they would be without the second thread.
-bool VisitWithPaths(const EntryCollector& collector, char16_t separator,
-                    const ScanSettings& settings, FileEntry& entry, EntryVisitor& visitor) {
+bool VisitWithPaths(const EntryCollector& collector, const LoadProgress& progress,
+                    char16_t separator, Writing& writing) {
   // The directory filter tests the UTF-16 path.
-  BatchResolver resolver(collector, separator,
-                         visitor.WantsUtf8Paths() && !settings.hasDirectoryFilter);
+  BatchResolver resolver(collector, progress, separator,
+                         writing.visitor.WantsUtf8Paths() && !writing.settings.hasDirectoryFilter);
   PathBatches batches;
   std::exception_ptr failure;
   const auto resolve = [&] {
@@ -169,8 +228,9 @@ bool VisitWithPaths(const EntryCollector& collector, char16_t separator,
     // No second thread to be had: each batch is resolved, then written.
     PathBatch batch;
     while (resolver.Fill(batch)) {
-      VisitBatch(collector.kept(), batch, settings, entry, visitor);
+      writing.Visit(batch);
       batch.paths.clear();
+      batch.utf8Paths.clear();
     }
     return resolver.damaged();
   }
@@ -184,12 +244,34 @@ bool VisitWithPaths(const EntryCollector& collector, char16_t separator,
     }
   } joiner{batches, resolving};
   while (PathBatch* batch = batches.NextToWrite()) {
-    VisitBatch(collector.kept(), *batch, settings, entry, visitor);
+    writing.Visit(*batch);
     batches.Written();
   }
   resolving.join();
   if (failure) std::rethrow_exception(failure);
   return resolver.damaged();
+}
+
+// Lists what `collector` kept as it is published, with the load's held
+// diagnostic lines in their places when `diagnostics` holds them.
+ErrorCode ScanPublished(EntryCollector& collector, const ScanSettings& settings, char16_t separator,
+                        EntryVisitor& visitor, DiagnosticRelay* diagnostics) {
+  FileEntry entry;
+  entry.name.reserve(kEntryNameCapacity);
+  Writing writing{collector.kept(), settings, entry, visitor, diagnostics};
+  LoadProgress progress = collector.WaitForProgress(LoadProgress{});
+  bool damaged = false;
+  if (EntryCollector::WantsPath(settings)) {
+    damaged = VisitWithPaths(collector, progress, separator, writing);
+  } else {
+    for (size_t written = 0;; progress = collector.WaitForProgress(progress)) {
+      writing.Visit(written, progress.kept - written, nullptr, nullptr);
+      written = progress.kept;
+      if (progress.finished) break;
+    }
+  }
+  // Read once the load has ended: the load marks a damaged record.
+  return damaged || collector.damaged() ? kErrorFileCorrupt : kErrorSuccess;
 }
 
 }  // namespace
@@ -203,17 +285,14 @@ bool PassesAttributeSelection(const FileEntry& entry, uint32_t mask, bool showSt
 
 ErrorCode ScanEntries(EntryCollector& collector, const ScanSettings& settings, char16_t separator,
                       EntryVisitor& visitor) {
-  collector.directories().Finish();
-  FileEntry entry;
-  entry.name.reserve(kEntryNameCapacity);
-  bool damaged = collector.damaged();
-  if (EntryCollector::WantsPath(settings)) {
-    if (VisitWithPaths(collector, separator, settings, entry, visitor)) damaged = true;
-  } else {
-    VisitEntries(collector.kept(), 0, collector.kept().size(), nullptr, nullptr, settings, entry,
-                 visitor);
-  }
-  return damaged ? kErrorFileCorrupt : kErrorSuccess;
+  collector.EndLoad();
+  return ScanPublished(collector, settings, separator, visitor, nullptr);
+}
+
+ErrorCode ScanEntriesWhileLoading(EntryCollector& collector, const ScanSettings& settings,
+                                  char16_t separator, EntryVisitor& visitor,
+                                  DiagnosticRelay& diagnostics) {
+  return ScanPublished(collector, settings, separator, visitor, &diagnostics);
 }
 
 }  // namespace skerry

@@ -7,6 +7,7 @@
 
 #include "filters/scan_settings.h"
 #include "platform/errors.h"
+#include "scan/diagnostic_relay.h"
 #include "scan/entry_collector.h"
 #include "scan/file_entry.h"
 
@@ -32,5 +33,13 @@ bool PassesAttributeSelection(const FileEntry& entry, uint32_t mask, bool showSt
 // under the orphan marker), else 0.
 ErrorCode ScanEntries(EntryCollector& collector, const ScanSettings& settings, char16_t separator,
                       EntryVisitor& visitor);
+
+// The same while another thread loads the MFT into `collector` (which
+// publishes while it loads) and ends with its EndLoad: entries are visited
+// as soon as they and their paths are settled, and the load's diagnostic
+// lines, held in `diagnostics`, are written in their places among them.
+ErrorCode ScanEntriesWhileLoading(EntryCollector& collector, const ScanSettings& settings,
+                                  char16_t separator, EntryVisitor& visitor,
+                                  DiagnosticRelay& diagnostics);
 
 }  // namespace skerry
