@@ -278,6 +278,18 @@ TEST_F(ListFilesTest, MountFailureWritesNothing) {
   EXPECT_EQ(output.str(), L"");
 }
 
+// A read that fails inside the MFT (read four records at a time) ends the
+// listing with its code, after the records read before it.
+TEST_F(ListFilesTest, ReadFailureInsideTheMftListsWhatWasRead) {
+  TestVolume volume = SampleVolume();
+  NtfsVolume& unmounted = volume.Unmounted();
+  unmounted.SetStreamBufferSize(4096);
+  volume.disk().faults.failReadAtOffset = 128 * 512 + 4 * 4096 + 32 * 1024;
+  EXPECT_EQ(ListFiles(unmounted, test::kTestDisk, volume.partition(), settings, output),
+            kErrorIoDevice);
+  EXPECT_EQ(output.str(), L"Path\nC:\\$MFT\nC:\\.\nC:\\Windows\nC:\\Windows\\notepad.exe\n");
+}
+
 // A failed write must not silence the lines after it.
 TEST_F(ListFilesTest, FailedStreamIsClearedBeforeTheNextLine) {
   output.setstate(std::ios::badbit);

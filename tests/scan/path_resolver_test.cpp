@@ -15,9 +15,11 @@
 namespace skerry {
 namespace {
 
+using test::DirectoryNamedElsewhere;
 using test::DirectoryRecord;
 using test::kRootRecord;
 using test::MftRun;
+using test::NameExtension;
 using test::RecordBuilder;
 using test::TestVolume;
 using test::VolumeLayout;
@@ -280,32 +282,6 @@ TEST(PathResolverTest, RecordAtTheFirstClusterAfterARunIsInTheNextRun) {
   std::u16string_view path;
   ASSERT_TRUE(resolver.ResolveParent(7, kInUse, path));
   EXPECT_EQ(path, u"\\eight\\seven");
-}
-
-// An attribute list of one entry: the $FILE_NAME lies in record `holder`.
-std::vector<uint8_t> NameListedIn(uint64_t holder) {
-  std::vector<uint8_t> entry(32, 0);
-  StoreLe32(entry.data(), 0x30);
-  StoreLe16(entry.data() + 4, 32);
-  StoreLe64(entry.data() + 16, holder);
-  return entry;
-}
-
-// A directory record without a $FILE_NAME, whose list names `holder`.
-std::vector<uint8_t> DirectoryNamedElsewhere(uint64_t holder) {
-  return RecordBuilder()
-      .DirectoryRecord(true)
-      .StandardInformation(1, 0x10)
-      .Resident(0x20, NameListedIn(holder))
-      .Build();
-}
-
-// An extension record of `base` that holds a directory's $FILE_NAME.
-std::vector<uint8_t> NameExtension(uint64_t base, const std::u16string& name) {
-  std::vector<uint8_t> record =
-      RecordBuilder().FileName(name, kRootRecord, test::kDirectoryFlag).Build();
-  StoreLe64(record.data() + 32, base);
-  return record;
 }
 
 // A directory whose attributes outgrew its record takes its name from the

@@ -4,9 +4,12 @@
 
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/bytes.h"
+#include "platform/text.h"
+#include "scan/diagnostic_relay.h"
 #include "scan/entry_reader.h"
 #include "scan/list_files.h"
 #include "scan/test_volume.h"
@@ -246,6 +249,92 @@ TEST(ScanEntriesTest, FilesLeftOutStillResolveTheirPathsInOrder) {
                       .Build());
   EXPECT_EQ(Scan(orphan, settings, kErrorFileCorrupt),
             (std::vector<std::u16string>{u"\\.", u"\\kept.txt"}));
+}
+
+// Lines and the load's diagnostic lines, as one reader sees them.
+class LoggingVisitor : public EntryVisitor {
+ public:
+  explicit LoggingVisitor(std::wostringstream& log) : log_(log) {}
+  void Visit(const FileEntry& entry) override {
+    log_ << Text(entry.path) << L'\\' << Text(entry.name) << L'\n';
+  }
+
+ private:
+  std::wostringstream& log_;
+};
+
+// Written while the MFT loads, published after every record, a listing is
+// the listing written after the load, whatever the threads' pace: files
+// before their directories, a directory named by a later extension record,
+// loops, broken chains, deleted files and files left out. The load's
+// diagnostic line lands before the first line kept after its record.
+TEST(ScanEntriesTest, ListingWhileTheMftLoadsIsTheListingAfterIt) {
+  constexpr uint32_t kHidden = 0x2;
+  TestVolume volume;
+  volume.File(30, u"early.txt", 45)
+      .Directory(31, u"a", kRootRecord)
+      .File(32, u"in-a.txt", 31)
+      .Record(33, test::DirectoryNamedElsewhere(34))
+      .Record(34, test::NameExtension(33, u"named-later"))
+      .File(35, u"in-named.txt", 33)
+      .Directory(36, u"loop-x", 37)
+      .Directory(37, u"loop-y", 36)
+      .File(38, u"looped.txt", 36)
+      .File(39, u"orphan.txt", 5000)
+      .Record(40, RecordBuilder()
+                      .DirectoryRecord(true)
+                      .StandardInformation(1, 0x10, 40)
+                      .FileName(u"short-info", kRootRecord, test::kDirectoryFlag)
+                      .Build())
+      .File(41, u"in-short.txt", 40)
+      .Record(42, RecordBuilder()
+                      .StandardInformation(test::kSomeTime, kHidden)
+                      .FileName(u"hidden.txt", 46, kHidden)
+                      .Build())
+      .Record(43, RecordBuilder()
+                      .InUse(false)
+                      .StandardInformation(test::kSomeTime, kArchive)
+                      .FileName(u"deleted.txt", 31, kArchive)
+                      .Build())
+      .Directory(45, u"late", kRootRecord)
+      .Directory(46, u"later", 45)
+      .File(47, u"last.txt", 46);
+  ScanSettings plain;
+  plain.includeDeleted = true;
+  ScanSettings selected;
+  selected.attributeMask = test::kDirectoryFlag | kArchive;
+  for (const ScanSettings* settings : {&plain, &selected}) {
+    std::wostringstream expected;
+    EntryCollector loaded(*settings);
+    volume.Unmounted().SetDiagnosticStream(&expected);
+    ASSERT_EQ(volume.volume().Mount(test::kTestDisk, volume.partition(), u'\\', &loaded),
+              kErrorSuccess);
+    LoggingVisitor after(expected);
+    const ErrorCode code = ScanEntries(loaded, *settings, u'\\', after);
+    const std::wstring diagnostic = L"Error Attribute bufferSize=40 expect min size of 48\n";
+    std::wstring listing = expected.str();
+    ASSERT_EQ(listing.rfind(diagnostic, 0), 0u) << listing;
+    listing.erase(0, diagnostic.size());
+    listing.insert(listing.find(L"\\$OrphanFiles\\in-short.txt\n"), diagnostic);
+    for (int round = 0; round < 20; ++round) {
+      std::wostringstream log;
+      NtfsVolume& unmounted = volume.Unmounted();
+      EntryCollector collector(*settings);
+      collector.PublishWhileLoading(1);
+      DiagnosticRelay diagnostics(log, collector.kept());
+      unmounted.SetDiagnosticStream(&diagnostics.stream());
+      std::thread loading([&] {
+        EXPECT_EQ(unmounted.Mount(test::kTestDisk, volume.partition(), u'\\', &collector),
+                  kErrorSuccess);
+        collector.EndLoad();
+      });
+      LoggingVisitor visitor(log);
+      EXPECT_EQ(ScanEntriesWhileLoading(collector, *settings, u'\\', visitor, diagnostics), code);
+      loading.join();
+      diagnostics.WriteUpTo(SIZE_MAX);
+      ASSERT_EQ(log.str(), listing) << round;
+    }
+  }
 }
 
 }  // namespace

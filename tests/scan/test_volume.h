@@ -14,6 +14,7 @@
 #include "ntfs/ntfs_volume.h"
 #include "ntfs/partition_entry.h"
 #include "ntfs/partition_table.h"
+#include "platform/bytes.h"
 #include "support/memory_disk.h"
 #include "support/record_builder.h"
 #include "support/volume_builder.h"
@@ -42,6 +43,31 @@ inline std::vector<uint8_t> PlainFileRecord(const std::u16string& name, uint64_t
       .FileName(name, parent, kArchive, 10)
       .ResidentData(10)
       .Build();
+}
+
+// An attribute list of one entry: the $FILE_NAME lies in record `holder`.
+inline std::vector<uint8_t> NameListedIn(uint64_t holder) {
+  std::vector<uint8_t> entry(32, 0);
+  StoreLe32(entry.data(), 0x30);
+  StoreLe16(entry.data() + 4, 32);
+  StoreLe64(entry.data() + 16, holder);
+  return entry;
+}
+
+// A directory record without a $FILE_NAME, whose list names `holder`.
+inline std::vector<uint8_t> DirectoryNamedElsewhere(uint64_t holder) {
+  return RecordBuilder()
+      .DirectoryRecord(true)
+      .StandardInformation(1, 0x10)
+      .Resident(0x20, NameListedIn(holder))
+      .Build();
+}
+
+// An extension record of `base` that holds a directory's $FILE_NAME.
+inline std::vector<uint8_t> NameExtension(uint64_t base, const std::u16string& name) {
+  std::vector<uint8_t> record = RecordBuilder().FileName(name, kRootRecord, kDirectoryFlag).Build();
+  StoreLe64(record.data() + 32, base);
+  return record;
 }
 
 class TestVolume {
