@@ -15,11 +15,15 @@ namespace skerry {
 
 // Mounts `volume` (constructed, not yet mounted) on the disk `physicalName`
 // at `partition`, streaming the MFT through the settings' record filter, and
-// lists it to `output`. The header is written just before the first line; a
-// volume on which nothing is selected writes nothing. Returns Mount's code
-// (nothing written), kErrorFileCorrupt when records could not be decoded (the
+// lists it to `output`, the lines written while the MFT still loads. The
+// header is written just before the first line; a volume on which nothing is
+// selected writes nothing. Returns Mount's code (nothing written when it
+// failed before the MFT's records; the records read before a failure inside
+// the MFT listed), kErrorFileCorrupt when records could not be decoded (the
 // listing of all the others is complete), kErrorHandleEof when the disk ended
-// inside the MFT (every record read before that end listed), or 0.
+// inside the MFT (every record read before that end listed), or 0. The
+// volume's diagnostic lines go to its diagnostic stream, each before the line
+// of the first file kept after its record.
 ErrorCode ListFiles(NtfsVolume& volume, std::u16string_view physicalName,
                     const PartitionEntry& partition, const ScanSettings& settings,
                     std::wostream& output);
