@@ -18,9 +18,10 @@ EntryCollector::EntryCollector(const ScanSettings& settings)
 void EntryCollector::Consume(uint64_t number, ErrorCode error, const MFTRecord& record,
                              AttributeReader& reader) {
   Collect(number, error, record, reader);
-  if (publishInterval_ != 0 && (number + 1) % publishInterval_ == 0) {
+  if (number + 1 >= nextPublication_) {
     Publish(
         LoadProgress{number + 1, kept_.size(), unkeptQueries_.size(), directories_.size(), false});
+    nextPublication_ = number + 1 + publishInterval_;
   }
 }
 

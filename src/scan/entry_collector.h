@@ -82,8 +82,10 @@ class EntryCollector final : public MftRecordConsumer {
 
   // Makes the collector publish what it has every `interval` records, for
   // a thread that lists the entries while the MFT loads.
-  void PublishWhileLoading(uint64_t interval = kPublishInterval) { publishInterval_ = interval; }
-  bool publishesWhileLoading() const { return publishInterval_ != 0; }
+  void PublishWhileLoading(uint64_t interval = kPublishInterval) {
+    publishInterval_ = interval;
+    nextPublication_ = interval;
+  }
   // The load has ended, however: names the directories whose name lives in
   // an extension record and publishes everything. Called once, by the
   // loading thread (or before a listing that did not wait for the load).
@@ -108,6 +110,7 @@ class EntryCollector final : public MftRecordConsumer {
   ReferenceIndex unkeptQueried_;
   bool damaged_ = false;
   uint64_t publishInterval_ = 0;
+  uint64_t nextPublication_ = UINT64_MAX;  // records consumed at the next one
   mutable std::mutex progressMutex_;
   mutable std::condition_variable progressed_;
   LoadProgress progress_;  // under progressMutex_

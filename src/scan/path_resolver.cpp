@@ -26,16 +26,21 @@ bool PathResolver::Accepts(const Directory& directory, uint16_t sequenceNumber, 
          (!directory.inUse && static_cast<uint16_t>(sequenceNumber + 1) == directory.sequenceNumber);
 }
 
-bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16string_view& path) {
-  const Resolution resolution = TryResolveParent(parentReference, inUse, path);
+namespace {
+
+bool Complete(Resolution resolution) {
   if (resolution == Resolution::kNotYetLoaded) throw std::logic_error("the MFT is still loading");
   return resolution == Resolution::kComplete;
 }
 
+}  // namespace
+
+bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::u16string_view& path) {
+  return Complete(TryResolveParent(parentReference, inUse, path));
+}
+
 bool PathResolver::ResolveParent(uint64_t parentReference, bool inUse, std::string_view& path) {
-  const Resolution resolution = TryResolveParent(parentReference, inUse, path);
-  if (resolution == Resolution::kNotYetLoaded) throw std::logic_error("the MFT is still loading");
-  return resolution == Resolution::kComplete;
+  return Complete(TryResolveParent(parentReference, inUse, path));
 }
 
 Resolution PathResolver::TryResolveParent(uint64_t parentReference, bool inUse,

@@ -180,18 +180,20 @@ struct Writing {
   void Visit(size_t first, size_t count, const std::u16string_view* paths,
              const std::string_view* utf8Paths) {
     size_t done = 0;
+    // Entries `done` to `end` of these.
+    const auto visitUpTo = [&](size_t end) {
+      VisitEntries(kept, first + done, end - done, paths == nullptr ? nullptr : paths + done,
+                   utf8Paths == nullptr ? nullptr : utf8Paths + done, settings, entry, visitor);
+      done = end;
+    };
     if (diagnostics != nullptr) {
       for (size_t place = diagnostics->NextPlace(); place < first + count;
            place = diagnostics->NextPlace()) {
-        const size_t before = std::max(place, first + done) - first;
-        VisitEntries(kept, first + done, before - done, paths == nullptr ? nullptr : paths + done,
-                     utf8Paths == nullptr ? nullptr : utf8Paths + done, settings, entry, visitor);
-        done = before;
+        visitUpTo(std::max(place, first + done) - first);
         diagnostics->WriteUpTo(place);
       }
     }
-    VisitEntries(kept, first + done, count - done, paths == nullptr ? nullptr : paths + done,
-                 utf8Paths == nullptr ? nullptr : utf8Paths + done, settings, entry, visitor);
+    visitUpTo(count);
   }
   void Visit(const PathBatch& batch) {
     const bool utf8 = !batch.utf8Paths.empty();
